@@ -1,0 +1,49 @@
+// Level 2 (physical examination): only a zero divisor gets through.
+#pragma once
+
+#include <cstdint>
+
+namespace exam {
+
+constexpr std::int32_t kStandardClothesWeight = 3;
+constexpr std::int32_t kStandardShoeThickness = 2;
+
+enum class Outcome {
+  WrongClothes,        // clothes weight is not the standard one
+  WrongShoes,          // shoe thickness is not the standard one
+  LighterThanClothes,  // weight below 3
+  ShorterThanShoes,    // height below 2
+  TallerThanTwoMetres, // height above 200
+  HeavierThanATonne,   // weight above 1000
+  Pass,                // height equals the shoe thickness
+  Index,               // a body-mass index for the result line
+};
+
+struct Verdict {
+  Outcome outcome;
+  std::int32_t index;  // meaningful for Outcome::Index only
+};
+
+// The fields are read as unsigned numbers and then held as signed 32-bit values, so anything
+// from 2147483648 up counts as negative.
+constexpr std::int32_t asSigned(std::uint32_t fieldValue) {
+  return static_cast<std::int32_t>(fieldValue);  // two's complement wrap on every target
+}
+
+// The first case that holds decides; the order is part of the game.
+constexpr Verdict judge(std::int32_t clothesWeight, std::int32_t shoeThickness, std::int32_t weight,
+                        std::int32_t height) {
+  if (clothesWeight != kStandardClothesWeight) return {Outcome::WrongClothes, 0};
+  if (shoeThickness != kStandardShoeThickness) return {Outcome::WrongShoes, 0};
+  if (weight < 3) return {Outcome::LighterThanClothes, 0};
+  if (height < 2) return {Outcome::ShorterThanShoes, 0};
+  if (height > 200) return {Outcome::TallerThanTwoMetres, 0};
+  if (weight > 1000) return {Outcome::HeavierThanATonne, 0};
+  if (height == 2) return {Outcome::Pass, 0};
+  // Here 3 <= height <= 200 and 3 <= weight <= 1000, so nothing overflows. The integer
+  // division by 10000 makes the divisor 0 for every height up to 101: the index is then 0.
+  const std::int32_t divisor = ((height - 2) * (height - 2)) / 10000;
+  return {Outcome::Index, divisor == 0 ? 0 : (weight - 3) / divisor};
+}
+
+}  // namespace exam

@@ -1,0 +1,59 @@
+# Shared by play.sh and test.sh: packages, builds, the Wine prefix and a display.
+# shellcheck shell=bash
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$repo/build
+export WINEPREFIX=${TUMBLEWICK_WINEPREFIX:-$build/wine-prefix}
+# Wine takes the ANSI code page from the locale name; 936 needs no generated locale.
+export LC_ALL=zh_CN.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+say() { printf '== %s\n' "$*" >&2; }
+
+# Installs the Debian packages that are missing, through sudo when not root.
+ensure_packages() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  say "installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+game_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wqy-microhei)
+test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format cppcheck)
+
+# Cross-compiles the game (and, with tests on, the Wine test program).
+build_game() {
+  local testing=${1:-OFF}
+  cmake -S "$repo" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
+    -DBUILD_TESTING="$testing" -DTUMBLEWICK_WERROR=ON >/dev/null
+  cmake --build "$build/win" -j"$(nproc)"
+}
+
+prepare_prefix() {
+  "$repo/scripts/wine-prefix.sh" "$WINEPREFIX"
+}
+
+# Starts a private Xvfb and exports DISPLAY; the caller stops it with stop_display.
+xvfb_pid=
+start_display() {
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+  say "Xvfb did not start"
+  return 1
+}
+stop_display() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null || true
+}

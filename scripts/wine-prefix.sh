@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Prepares (once) the game's private Wine prefix: code page 936 comes from the locale
+# at run time; here we add the virtual desktop, CJK font links and the relay filter.
+# Usage: scripts/wine-prefix.sh PREFIX_DIR
+set -euo pipefail
+prefix=${1:?prefix directory}
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL=zh_CN.UTF-8
+
+stamp=$prefix/.tumblewick-prefix-v1
+[ -f "$stamp" ] && exit 0
+
+mkdir -p "$prefix"
+wineboot -i >/dev/null 2>&1 || true
+
+reg() { wine reg add "$@" /f >/dev/null 2>&1; }
+# A desktop that Wine draws itself: frames and captions without a window manager, and no
+# two-second stall on every hidden window under Xvfb.
+reg 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default
+reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1600x1000
+# Captions and message boxes use these faces; link them to a font that has the CJK glyphs.
+for face in 'Tahoma' 'Tahoma Bold' 'MS Shell Dlg' 'MS Shell Dlg 2' 'Microsoft Sans Serif' \
+            'SimSun' 'Segoe UI'; do
+  reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
+done
+# Which calls the relay trace records when a test asks for it (WINEDEBUG=+relay).
+reg 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d \
+  'kernel32.Beep;user32.MessageBoxA;user32.EndDialog;user32.DialogBoxParamW;user32.SetDlgItemTextA;user32.SetDlgItemInt;user32.GetDlgItemTextA;user32.GetDlgItemInt;kernel32.CreateFileA;kernel32.CloseHandle;kernel32.GetFileSize;kernel32.ReadFile;comdlg32.GetOpenFileNameA;user32.DestroyWindow;user32.PostQuitMessage'
+wineserver -w
+touch "$stamp"
