@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
+
 #include "wine_env.h"
 
 // One platform call that the game's own code made, as the relay trace recorded it.
@@ -26,6 +28,10 @@ struct Call {
 std::vector<std::string> openingJingle();
 std::vector<std::string> closingJingle();
 std::vector<std::string> fanfare();
+// Matchers for a list of brief events; a string that the trace cut short ("...") matches
+// the expected text it begins.
+bool sameEvent(const std::string& actual, const std::string& expected);
+std::vector<::testing::Matcher<std::string>> eventsLike(const std::vector<std::string>& expected);
 // Concatenates event lists: seq({a}, jingle, {b}).
 std::vector<std::string> seq(std::initializer_list<std::vector<std::string>> parts);
 
@@ -91,7 +97,7 @@ class Game {
   void screenshot(HWND window, const std::string& name) const;
 
  private:
-  std::vector<Call> readCalls(std::uint64_t from) const;
+  std::vector<Call> readCalls() const;
 
   PROCESS_INFORMATION process_{};
   HWND main_ = nullptr;
@@ -101,6 +107,8 @@ class Game {
   std::uint64_t moduleBase_ = 0;
   std::uint64_t moduleEnd_ = 0;
   bool exited_ = false;
+  mutable std::uint64_t parsedUpTo_ = 0;
+  mutable std::vector<Call> parsed_;
 };
 
 // Converts between UTF-16 and UTF-8 / code page 936.

@@ -12,7 +12,8 @@ namespace {
 const std::wstring kLevel1 = L"Tumblewick 第1关(报名站)";
 const std::wstring kLevel2 = L"Tumblewick 第二关[体检中心]";
 const std::wstring kPassText =
-    L"第一关闯关成功。超长字符串覆盖是Fuzzing世界中最简单的。也是比较容易被利用的（一般都为栈溢出）";
+    L"第一关闯关成功。超长字符串覆盖是Fuzzing世界中最简单的。也是比较容易被利用的（一般都为栈溢出"
+    L"）";
 const std::wstring kAdmission =
     L"该游戏用各种能想到的方式，输入足够畸形的数据，即可通关。\r\n"
     L"通过该游戏，锻炼游戏者的思维，有利于更好的了解和使用Fuzzing技术。\r\n"
@@ -39,9 +40,10 @@ class Signup : public ::testing::Test {
     ASSERT_TRUE(notice.window) << "no rejection notice for a name of " << name.size() << " chars";
     EXPECT_EQ(notice.text, L"不太对哦。");
     EXPECT_EQ(GetWindow(notice.window, GW_OWNER), dialog);
-    EXPECT_THAT(game.events(), ElementsAreArray(seq({{"GetDlgItemTextA 1002/512"},
-                                                     closingJingle(),
-                                                     {"MessageBoxA 错误|不太对哦。"}})));
+    EXPECT_THAT(
+        game.events(),
+        ElementsAreArray(eventsLike(seq(
+            {{"GetDlgItemTextA 1002/512"}, closingJingle(), {"MessageBoxA 错误|不太对哦。"}}))));
     game.dismiss(notice);
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open for another try";
   }
@@ -92,12 +94,12 @@ TEST_F(Signup, OpensWithJingleAndFocusOnSignUpButton) {
   EXPECT_EQ(calls[0].brief(), "DialogBoxParamW 129");
   EXPECT_EQ(calls[0].args[2], reinterpret_cast<std::uint64_t>(fresh.mainWindow()));
   EXPECT_EQ(fresh.focus(), GetDlgItem(d, IDOK));
-  RECT owner, r;
-  GetClientRect(fresh.mainWindow(), &owner);
-  MapWindowPoints(fresh.mainWindow(), nullptr, reinterpret_cast<POINT*>(&owner), 2);
-  GetWindowRect(d, &r);
-  EXPECT_EQ(r.left, owner.left) << "opens at the top-left of the main window's client area";
-  EXPECT_EQ(r.top, owner.top);
+  // Opens at the top-left corner of the main window's client area.
+  POINT ownerOrigin{0, 0}, dialogOrigin{0, 0};
+  ClientToScreen(fresh.mainWindow(), &ownerOrigin);
+  ClientToScreen(d, &dialogOrigin);
+  EXPECT_EQ(dialogOrigin.x, ownerOrigin.x);
+  EXPECT_EQ(dialogOrigin.y, ownerOrigin.y);
   fresh.screenshot(d, "level1_signup");
 }
 
@@ -128,8 +130,9 @@ TEST_F(Signup, AdmissionNoticeAfterFanfareAndDialogStays) {
   ASSERT_TRUE(notice.window);
   EXPECT_EQ(notice.text, kAdmission);
   game.screenshot(notice.window, "level1_admission_notice");
-  EXPECT_THAT(game.events(),
-              ElementsAreArray(seq({fanfare(), {"MessageBoxA 入学通知|" + utf8(kAdmission)}})));
+  EXPECT_THAT(
+      game.events(),
+      ElementsAreArray(eventsLike(seq({fanfare(), {"MessageBoxA 入学通知|" + utf8(kAdmission)}}))));
   game.dismiss(notice);
   EXPECT_TRUE(IsWindowVisible(dialog));
 }

@@ -59,8 +59,8 @@ class Exam : public ::testing::Test {
     game.dismiss(notice);
     ASSERT_TRUE(game.waitEvents(closingJingle()));
     EXPECT_THAT(game.events(),
-                ElementsAreArray(seq({reads(), {"MessageBoxA 错误|" + utf8(expected)},
-                                      closingJingle()})));
+                ElementsAreArray(eventsLike(
+                    seq({reads(), {"MessageBoxA 错误|" + utf8(expected)}, closingJingle()}))));
     EXPECT_EQ(game.text(dialog, CTL_RESULT), resultBefore);
     EXPECT_TRUE(IsWindowVisible(dialog));
   }
@@ -95,9 +95,9 @@ TEST_F(Exam, OpensPrefilledWithFocusInHeight) {
   EXPECT_EQ(game.focus(), GetDlgItem(dialog, CTL_HEIGHT));
   const std::vector<std::string> events = game.events();
   const std::vector<std::string> tail(events.end() - 7, events.end());
-  EXPECT_THAT(tail, ElementsAreArray(seq({{"DialogBoxParamW 130", "SetDlgItemInt 1006=3",
-                                           "SetDlgItemInt 1005=2"},
-                                          openingJingle()})));
+  EXPECT_THAT(tail, ElementsAreArray(eventsLike(seq(
+                        {{"DialogBoxParamW 130", "SetDlgItemInt 1006=3", "SetDlgItemInt 1005=2"},
+                         openingJingle()}))));
 }
 
 TEST_F(Exam, EveryNoticeInTheGameOrder) {
@@ -135,23 +135,27 @@ TEST_F(Exam, IndexGoesIntoTheResultLine) {
 
 TEST_F(Exam, OddTextInTheFieldsGetsAVerdictNeverACrash) {
   // Whatever the platform makes of such text, the game answers with one of its verdicts.
-  const wchar_t* oddHeights[] = {L"-5", L"+170", L"12abc", L"１７０", L" 170",
-                                 L"99999999999999999999"};
+  const wchar_t* oddHeights[] = {L"-5",     L"+170", L"12abc",
+                                 L"１７０", L" 170", L"99999999999999999999"};
+  auto submitAndAnswer = [&] {
+    game.mark();
+    game.command(dialog, CTL_SUBMIT);
+    // A notice comes before the closing jingle; an index comes with the jingle alone.
+    ASSERT_TRUE(waitUntil([&] {
+      return !game.dialogs(L"错误").empty() ||
+             sameEvent(game.events().empty() ? "" : game.events().back(), "Beep 420/250");
+    }));
+    for (HWND notice : game.dialogs(L"错误")) game.dismiss(Notice{notice, L"", L""});
+    ASSERT_TRUE(game.waitEvents(closingJingle()));
+    EXPECT_TRUE(IsWindowVisible(dialog));
+  };
   for (const wchar_t* height : oddHeights) {
     SCOPED_TRACE(utf8(height));
     fill(L"3", L"2", L"60", height);
-    game.mark();
-    game.command(dialog, CTL_SUBMIT);
-    ASSERT_TRUE(game.waitEvents(closingJingle()));
-    for (HWND notice : game.dialogs(L"错误")) game.dismiss(Notice{notice, L"", L""});
-    EXPECT_TRUE(game.running());
+    submitAndAnswer();
   }
   fill(L"3", L"2", L"60", std::wstring(100000, L'9'));
-  game.mark();
-  game.command(dialog, CTL_SUBMIT);
-  ASSERT_TRUE(game.waitEvents(closingJingle()));
-  for (HWND notice : game.dialogs(L"错误")) game.dismiss(Notice{notice, L"", L""});
-  EXPECT_TRUE(IsWindowVisible(dialog));
+  submitAndAnswer();
 }
 
 TEST_F(Exam, EnterInAFieldDoesNothing) {
@@ -180,7 +184,7 @@ TEST_F(Exam, HeightTwoPassesIntoLevel3) {
   std::vector<std::string> events = game.events();
   // Notice first in this level's pass, as in every pass: fanfare, notice, end, next level.
   EXPECT_THAT(std::vector<std::string>(events.begin(), events.begin() + 10),
-              ElementsAreArray(seq({reads(), fanfare()})));
+              ElementsAreArray(eventsLike(seq({reads(), fanfare()}))));
   EXPECT_EQ(calls[10].name, "MessageBoxA");
   EXPECT_EQ(events[11], "EndDialog 1008");
   EXPECT_EQ(events[12], "DialogBoxParamW 131");

@@ -66,8 +66,8 @@ TEST(Shell, AboutBoxByMenuClosesSilentlyThreeWays) {
   Game game;
   HWND main = game.mainWindow();
   // Button, Esc, close box: each ends the box with its own id and no tone.
-  const std::vector<std::pair<const char*, int>> ways = {{"button", IDOK}, {"esc", IDCANCEL},
-                                                         {"close box", IDCANCEL}};
+  const std::vector<std::pair<const char*, int>> ways = {
+      {"button", IDOK}, {"esc", IDCANCEL}, {"close box", IDCANCEL}};
   for (const auto& [how, result] : ways) {
     SCOPED_TRACE(how);
     game.mark();
