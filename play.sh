@@ -13,4 +13,4 @@ build_game OFF
 prepare_prefix
 say "starting $build/win/game/Velk_Game.exe"
 cd "$build/win/game"
-WINEDEBUG=-all exec wine Velk_Game.exe
+WINEDEBUG=-all exec env LC_ALL="$TUMBLEWICK_LOCALE" wine Velk_Game.exe

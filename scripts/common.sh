@@ -4,8 +4,9 @@
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$repo/build
 export WINEPREFIX=${TUMBLEWICK_WINEPREFIX:-$build/wine-prefix}
-# Wine takes the ANSI code page from the locale name; 936 needs no generated locale.
-export LC_ALL=zh_CN.UTF-8
+# Wine takes the ANSI code page from the locale name; 936 needs no generated locale. Set
+# only for Wine (through env), so that bash does not warn about the missing locale.
+export TUMBLEWICK_LOCALE=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 say() { printf '== %s\n' "$*" >&2; }

@@ -5,15 +5,14 @@
 set -euo pipefail
 prefix=${1:?prefix directory}
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=zh_CN.UTF-8
 
 stamp=$prefix/.tumblewick-prefix-v1
 [ -f "$stamp" ] && exit 0
 
 mkdir -p "$prefix"
-wineboot -i >/dev/null 2>&1 || true
+env LC_ALL=zh_CN.UTF-8 wineboot -i >/dev/null 2>&1 || true
 
-reg() { wine reg add "$@" /f >/dev/null 2>&1; }
+reg() { env LC_ALL=zh_CN.UTF-8 wine reg add "$@" /f >/dev/null 2>&1; }
 # A desktop that Wine draws itself: frames and captions without a window manager, and no
 # two-second stall on every hidden window under Xvfb.
 reg 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default
