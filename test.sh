@@ -9,9 +9,12 @@ set -euo pipefail
 ensure_packages "${game_packages[@]}" "${test_packages[@]}"
 
 say "level rules (native)"
-cmake -S "$repo" -B "$build/native" -DTUMBLEWICK_WERROR=ON >/dev/null
+cmake -S "$repo" -B "$build/native" -DTUMBLEWICK_WERROR=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build "$build/native" -j"$(nproc)"
 ctest --test-dir "$build/native" --output-on-failure
+
+say "formatting and static analysis"
+"$repo/scripts/lint.sh"
 
 say "game and Wine tests (cross-compiled)"
 build_game ON

@@ -27,7 +27,7 @@ ensure_packages() {
 }
 
 game_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wqy-microhei)
-test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format cppcheck)
+test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format clang-tidy cppcheck git)
 
 # Cross-compiles the game (and, with tests on, the Wine test program).
 build_game() {
