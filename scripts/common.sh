@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=$repo/build
+build=${TUMBLEWICK_BUILD_DIR:-$repo/build}
 export WINEPREFIX=${TUMBLEWICK_WINEPREFIX:-$build/wine-prefix}
 # Wine takes the ANSI code page from the locale name; 936 needs no generated locale. Set
 # only for Wine (through env), so that bash does not warn about the missing locale.

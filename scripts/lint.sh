@@ -15,7 +15,7 @@ cppcheck --quiet --std=c++17 --enable=warning,style,performance,portability --in
 
 echo "== clang-tidy (level rules, through their native tests)"
 log=$(mktemp)
-if ! clang-tidy -p build/native --quiet --header-filter='levels/.*' --warnings-as-errors='*' \
+if ! clang-tidy -p "${TUMBLEWICK_BUILD_DIR:-$repo/build}/native" --quiet --header-filter='levels/.*' --warnings-as-errors='*' \
   --checks='-*,bugprone-*,performance-*,portability-*,-bugprone-easily-swappable-parameters' \
   tests/rules/*.cpp >"$log" 2>&1; then
   cat "$log"
