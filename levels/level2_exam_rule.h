@@ -9,14 +9,14 @@ constexpr std::int32_t kStandardClothesWeight = 3;
 constexpr std::int32_t kStandardShoeThickness = 2;
 
 enum class Outcome {
-  WrongClothes,        // clothes weight is not the standard one
-  WrongShoes,          // shoe thickness is not the standard one
-  LighterThanClothes,  // weight below 3
-  ShorterThanShoes,    // height below 2
-  TallerThanTwoMetres, // height above 200
-  HeavierThanATonne,   // weight above 1000
-  Pass,                // height equals the shoe thickness
-  Index,               // a body-mass index for the result line
+  WrongClothes,         // clothes weight is not the standard one
+  WrongShoes,           // shoe thickness is not the standard one
+  LighterThanClothes,   // weight below 3
+  ShorterThanShoes,     // height below 2
+  TallerThanTwoMetres,  // height above 200
+  HeavierThanATonne,    // weight above 1000
+  Pass,                 // height equals the shoe thickness
+  Index,                // a body-mass index for the result line
 };
 
 struct Verdict {

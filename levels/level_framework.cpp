@@ -26,9 +26,12 @@ void play(const Tone (&tones)[N]) {
 
 // Row n-1 is level n; the row after the last level is the finish dialog.
 const LevelRow kLevels[kLevelCount + 1] = {
-    {DLG_LEVEL1_SIGNUP, SignupProc, IDOK},   {DLG_LEVEL2_EXAM, ExamProc, CTL_SUBMIT},
-    {DLG_LEVEL3_PHOTO, PhotoProc, CTL_SUBMIT}, {DLG_LEVEL4_SESAME, SesameProc, CTL_SUBMIT},
-    {DLG_LEVEL5_CHAT, ChatProc, CTL_SUBMIT},   {DLG_LEVEL6_DINNER, DinnerProc, CTL_SUBMIT},
+    {DLG_LEVEL1_SIGNUP, SignupProc, IDOK},
+    {DLG_LEVEL2_EXAM, ExamProc, CTL_SUBMIT},
+    {DLG_LEVEL3_PHOTO, PhotoProc, CTL_SUBMIT},
+    {DLG_LEVEL4_SESAME, SesameProc, CTL_SUBMIT},
+    {DLG_LEVEL5_CHAT, ChatProc, CTL_SUBMIT},
+    {DLG_LEVEL6_DINNER, DinnerProc, CTL_SUBMIT},
     {DLG_FINISH, AboutProc, 0},
 };
 
