@@ -50,7 +50,9 @@ void registerMainClass(HINSTANCE instance) {
   wc.hInstance = instance;
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ICON_MAIN));
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  // The platform's way of naming a system colour brush is a small integer in a handle.
+  wc.hbrBackground =
+      reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);  // NOLINT(performance-no-int-to-ptr)
   wc.lpszMenuName = MAKEINTRESOURCEW(IDR_MAIN);
   wc.lpszClassName = g_windowClass;
   wc.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(ICON_SMALL));
