@@ -26,7 +26,8 @@ ensure_packages() {
     "${missing[@]}" >/dev/null
 }
 
-game_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei)
+# g++: the host compiler that writes the starter files beside the cross-built game.
+game_packages=(cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei)
 test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format clang-tidy cppcheck git)
 
 # Cross-compiles the game (and, with tests on, the Wine test program).

@@ -1,0 +1,150 @@
+// The starter files beside the game and the fuzz seeds: each is turned away for the intended
+// reason, and the documented way to grow a starter wins its level.
+#include "samples.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "file_size_rule.h"
+#include "level1_signup_rule.h"
+#include "level2_exam_rule.h"
+#include "level3_photo_rule.h"
+#include "level4_sesame_rule.h"
+#include "level5_chat_rule.h"
+#include "level6_dinner_rule.h"
+
+namespace {
+
+using fileprobe::SizeVerdict;
+using samples::Bytes;
+
+std::uint32_t sizeOf(const Bytes& file) { return static_cast<std::uint32_t>(file.size()); }
+
+SizeVerdict sesameSize(const Bytes& file) {
+  return fileprobe::judgeSize(sizeOf(file), sesame::kMinSize, sesame::kMaxSize);
+}
+sesame::Verdict sesameRule(const Bytes& file) { return sesame::judge(sizeOf(file), file.data()); }
+
+SizeVerdict dinnerSize(const Bytes& file) {
+  return fileprobe::judgeSize(sizeOf(file), dinner::kMinSize, dinner::kMaxSize);
+}
+dinner::Verdict dinnerRule(const Bytes& file) { return dinner::judge(file.data(), file.size()); }
+
+TEST(StarterSesame, IsTurnedAwayOnlyForBeingTooSmall) {
+  const Bytes small = samples::starterSesame();
+  ASSERT_EQ(small.size(), 28u);
+  const Bytes header = {0, 0, 0, 16, 0, 0, 0, 1, 0, 0, 0, 1};
+  EXPECT_EQ(Bytes(small.begin(), small.begin() + 12), header);
+  EXPECT_EQ(sesameSize(small), SizeVerdict::TooSmall);
+  EXPECT_EQ(sesameRule(small), sesame::Verdict::Pass) << "the header already fits 28 bytes";
+}
+
+TEST(StarterSesame, RaisingBTo340AndPaddingTo4096Passes) {
+  const Bytes small = samples::starterSesame();
+  const Bytes grown = samples::grownSesame();
+  ASSERT_EQ(grown.size(), 4096u);
+  EXPECT_EQ(Bytes(grown.begin(), grown.begin() + 8), Bytes(small.begin(), small.begin() + 8));
+  EXPECT_EQ(Bytes(grown.begin() + 8, grown.begin() + 12), (Bytes{0, 0, 1, 0x54}));
+  EXPECT_EQ(Bytes(grown.begin() + 12, grown.begin() + 28), Bytes(small.begin() + 12, small.end()));
+  EXPECT_EQ(sesameSize(grown), SizeVerdict::Accepted);
+  EXPECT_EQ(sesameRule(grown), sesame::Verdict::Pass);
+}
+
+TEST(StarterSesame, EitherStepAloneFails) {
+  Bytes padded = samples::starterSesame();
+  padded.resize(4096, 0);
+  EXPECT_EQ(sesameSize(padded), SizeVerdict::Accepted);
+  EXPECT_EQ(sesameRule(padded), sesame::Verdict::SizeMismatch);
+
+  Bytes raised = samples::starterSesame();
+  samples::putBig32(raised.data() + 8, samples::kGrownSesameB);
+  EXPECT_EQ(sesameRule(raised), sesame::Verdict::BadHeader) << "B may not exceed the size";
+
+  const Bytes justShort =
+      samples::sesame(samples::kSesameH, samples::kSesameA, samples::kGrownSesameB - 1, "x");
+  EXPECT_EQ(justShort.size(), 4084u);
+  EXPECT_EQ(sesameSize(justShort), SizeVerdict::TooSmall) << "340 is the smallest B that grows";
+}
+
+TEST(StarterDinner, IsTurnedAwayOnlyForBeingTooSmall) {
+  const Bytes dish = samples::starterDinner();
+  EXPECT_LT(dish.size(), 1024u);
+  EXPECT_EQ(dinnerSize(dish), SizeVerdict::TooSmall);
+  EXPECT_EQ(dinnerRule(dish), dinner::Verdict::Pass);
+  // The stored checksum, as an independent CRC-32 (zlib's) computes it over bytes 4 on.
+  EXPECT_EQ(Bytes(dish.begin(), dish.begin() + 4), (Bytes{0xB3, 0x61, 0x76, 0x6F}));
+}
+
+TEST(StarterDinner, AppendingTo1024AndRecomputingTheChecksumPasses) {
+  const Bytes dish = samples::starterDinner();
+  const Bytes meal = samples::grownDinner(1024);
+  ASSERT_EQ(meal.size(), 1024u);
+  EXPECT_EQ(Bytes(meal.begin() + 4, meal.begin() + static_cast<long>(dish.size())),
+            Bytes(dish.begin() + 4, dish.end()));
+  EXPECT_EQ(dinnerSize(meal), SizeVerdict::Accepted);
+  EXPECT_EQ(dinnerRule(meal), dinner::Verdict::Pass);
+}
+
+TEST(StarterDinner, AppendingWithoutRecomputingFails) {
+  Bytes meal = samples::starterDinner();
+  meal.resize(1024, ' ');
+  EXPECT_EQ(dinnerSize(meal), SizeVerdict::Accepted);
+  EXPECT_EQ(dinnerRule(meal), dinner::Verdict::Rejected);
+}
+
+// The checksum repair of the fuzz lab's custom mutator: whatever a mutation did, the
+// sample passes level 6 afterwards.
+TEST(CrcRepair, ReframesAnyMutatedSample) {
+  for (const std::size_t size : {4u, 5u, 1024u, 4099u, 65535u}) {
+    Bytes sample(size);
+    for (std::size_t i = 0; i < size; ++i) sample[i] = static_cast<std::uint8_t>(i * 131 + 7);
+    samples::repairCrc(sample.data(), sample.size());
+    EXPECT_EQ(dinnerRule(sample), dinner::Verdict::Pass) << size << " bytes";
+    sample[size - 1] ^= 0x01;
+    EXPECT_EQ(dinnerRule(sample), dinner::Verdict::Rejected) << size << " bytes";
+  }
+  Bytes tiny = {1, 2, 3};
+  samples::repairCrc(tiny.data(), tiny.size());
+  EXPECT_EQ(tiny, (Bytes{1, 2, 3})) << "too short to hold a checksum: left alone";
+}
+
+// A seed that already passed would make every measured fuzz run meaningless.
+TEST(FuzzSeeds, EachLevelTurnsItsSeedAway) {
+  EXPECT_EQ(signup::judge(static_cast<int>(samples::nameSeed().size())), signup::Verdict::Reject);
+
+  const Bytes form = samples::formSeed();
+  auto field = [&form](std::size_t i) {
+    return exam::asSigned(std::uint32_t{form[i * 4]} | std::uint32_t{form[i * 4 + 1]} << 8 |
+                          std::uint32_t{form[i * 4 + 2]} << 16 |
+                          std::uint32_t{form[i * 4 + 3]} << 24);
+  };
+  const exam::Verdict exam = exam::judge(field(0), field(1), field(2), field(3));
+  EXPECT_EQ(exam.outcome, exam::Outcome::Index);
+  EXPECT_EQ(exam.index, 28) << "height 170, weight 60";
+
+  const Bytes picture = samples::photoSeed();
+  EXPECT_EQ(fileprobe::judgeSize(sizeOf(picture), photo::kMinSize, photo::kMaxSize),
+            SizeVerdict::Accepted);
+  EXPECT_EQ(photo::judge(sizeOf(picture), picture.data()), photo::Verdict::Failed)
+      << "an honest BMP: its header tells its true size";
+
+  EXPECT_EQ(sesameSize(samples::starterSesame()), SizeVerdict::TooSmall);
+  EXPECT_EQ(dinnerSize(samples::starterDinner()), SizeVerdict::TooSmall);
+}
+
+TEST(FuzzSeeds, GreetingIsTheDialogsInCodePage936) {
+  const Bytes greeting = samples::greetingSeed();
+  const std::string text(greeting.begin(), greeting.end());
+  ASSERT_EQ(text.size(), 72u);
+  EXPECT_EQ(text.find(','), 10u);
+  EXPECT_EQ(text.find(',', 11), std::string::npos);
+  EXPECT_EQ(text.substr(0, 4), "\xC4\xFA\xBA\xC3") << "您好";
+  EXPECT_NE(text.find("\"cc\".\r\n"), std::string::npos);
+  EXPECT_FALSE(chat::passes(text.data(), text.size()));
+  EXPECT_TRUE(chat::passes((text + std::string(195, 'a')).c_str(), text.size() + 195))
+      << "61 counted bytes plus 195";
+}
+
+}  // namespace
