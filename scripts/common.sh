@@ -28,7 +28,10 @@ ensure_packages() {
 
 # g++: the host compiler that writes the starter files beside the cross-built game.
 game_packages=(cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei)
-test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format clang-tidy cppcheck git)
+test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format clang-tidy cppcheck git
+  clang libclang-rt-14-dev)
+# The fuzz lab: clang with libFuzzer and the sanitizer runtimes.
+fuzz_packages=(cmake make clang libclang-rt-14-dev)
 
 # Cross-compiles the game (and, with tests on, the Wine test program).
 build_game() {
