@@ -11,6 +11,7 @@ fi
 ensure_packages "${game_packages[@]}"
 build_game OFF
 prepare_prefix
+ensure_locale
 say "starting $build/win/game/Velk_Game.exe"
 cd "$build/win/game"
-WINEDEBUG=-all exec env LC_ALL="$TUMBLEWICK_LOCALE" wine Velk_Game.exe
+WINEDEBUG=-all exec env LC_ALL="$TUMBLEWICK_LOCALE" LOCPATH="$TUMBLEWICK_LOCPATH" wine Velk_Game.exe

@@ -19,6 +19,7 @@ say "formatting and static analysis"
 say "game and Wine tests (cross-compiled)"
 build_game ON
 prepare_prefix
+ensure_locale
 start_display
 trap stop_display EXIT
 wineserver -p >/dev/null 2>&1 || true  # one server for the whole run keeps each start fast

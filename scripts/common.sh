@@ -27,7 +27,7 @@ ensure_packages() {
 }
 
 # g++: the host compiler that writes the starter files beside the cross-built game.
-game_packages=(cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei)
+game_packages=(cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei locales)
 test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format clang-tidy cppcheck git
   clang libclang-rt-14-dev)
 # The fuzz lab: clang with libFuzzer and the sanitizer runtimes.
@@ -61,4 +61,17 @@ stop_display() {
   wineserver -k >/dev/null 2>&1 || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null || true
+}
+
+# Wine names Unix files in the C library's codeset, which is ASCII while the locale above is
+# not generated: no file with a Chinese name could be opened. A private compiled copy needs
+# no root; Wine is pointed at it through LOCPATH.
+ensure_locale() {
+  local dir=$build/locale
+  if [ ! -e "$dir/$TUMBLEWICK_LOCALE/LC_CTYPE" ]; then
+    mkdir -p "$dir"
+    localedef -i zh_CN -f UTF-8 "$dir/$TUMBLEWICK_LOCALE" >/dev/null 2>&1 || true
+  fi
+  [ -e "$dir/$TUMBLEWICK_LOCALE/LC_CTYPE" ] || say "could not compile the $TUMBLEWICK_LOCALE locale"
+  export TUMBLEWICK_LOCPATH=$dir
 }

@@ -18,7 +18,8 @@ if [ -n "${TUMBLEWICK_SHOTS_DIR:-}" ]; then
 fi
 # The driver itself stays quiet; it turns the relay on for each game it starts, whose
 # standard error is inherited from here.
-env LC_ALL="${TUMBLEWICK_LOCALE:-zh_CN.UTF-8}" WINEDEBUG=-all wine "$driver" "$@" 2>>"$trace"
+env LC_ALL="${TUMBLEWICK_LOCALE:-zh_CN.UTF-8}" ${TUMBLEWICK_LOCPATH:+LOCPATH="$TUMBLEWICK_LOCPATH"} \
+  WINEDEBUG=-all wine "$driver" "$@" 2>>"$trace"
 rc=$?
 if [ $rc -ne 0 ]; then
   echo "relay trace kept in $trace"
