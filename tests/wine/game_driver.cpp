@@ -178,6 +178,9 @@ std::string Call::brief() const {
   if (name == "GetDlgItemInt") return "GetDlgItemInt " + number(arg(1));
   if (name == "CreateFileA") return "CreateFileA " + str(0);
   if (name == "GetOpenFileNameA") return "GetOpenFileNameA";
+  if (name == "GetFileSize") return "GetFileSize";
+  if (name == "ReadFile") return "ReadFile " + number(arg(2));
+  if (name == "CloseHandle") return "CloseHandle";
   return name;
 }
 

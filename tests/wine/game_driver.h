@@ -20,7 +20,7 @@ struct Call {
   std::vector<std::string> strings;  // quoted narrow strings, converted to UTF-8 ("" if none)
 
   // A compact, readable form used in assertions, e.g. "Beep 420/200",
-  // "MessageBoxA 错误|不太对哦。", "EndDialog 2", "DialogBoxParamW 130".
+  // "MessageBoxA 错误|不太对哦。", "EndDialog 2", "DialogBoxParamW 130", "ReadFile 4096".
   std::string brief() const;
 };
 
