@@ -13,6 +13,11 @@ cmake -S "$repo" -B "$build/native" -DTUMBLEWICK_WERROR=ON -DCMAKE_EXPORT_COMPIL
 cmake --build "$build/native" -j"$(nproc)"
 ctest --test-dir "$build/native" --output-on-failure
 
+say "fuzzer-found winners of the file levels, for the Wine tests"
+"$repo/fuzz/find_winner.sh" "$build/fuzz/winners-found"
+winners=$(cd "$build/fuzz/winners-found" && pwd)
+export TUMBLEWICK_FUZZ_WINNERS="Z:${winners//\//\\}"
+
 say "formatting and static analysis"
 "$repo/scripts/lint.sh"
 
