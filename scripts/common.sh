@@ -8,6 +8,8 @@ export WINEPREFIX=${TUMBLEWICK_WINEPREFIX:-$build/wine-prefix}
 # only for Wine (through env), so that bash does not warn about the missing locale.
 export TUMBLEWICK_LOCALE=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Test programs that must run as an ordinary user (see ensure_test_user).
+export TUMBLEWICK_TEST_USER=tumblewick-test
 
 say() { printf '== %s\n' "$*" >&2; }
 
@@ -74,4 +76,11 @@ ensure_locale() {
   fi
   [ -e "$dir/$TUMBLEWICK_LOCALE/LC_CTYPE" ] || say "could not compile the $TUMBLEWICK_LOCALE locale"
   export TUMBLEWICK_LOCPATH=$dir
+}
+
+# Wine lets root open any file for writing whatever its permissions, so the tests of
+# read-only files run as this ordinary user (created here when missing; needs root).
+ensure_test_user() {
+  id -u "$TUMBLEWICK_TEST_USER" >/dev/null 2>&1 && return 0
+  useradd --create-home --shell /usr/sbin/nologin "$TUMBLEWICK_TEST_USER"
 }
