@@ -281,9 +281,10 @@ void Game::command(HWND window, int id) const {
 }
 
 void Game::type(HWND dialog, int id, const std::wstring& text) const {
+  // Wine's narrow edits take seconds to swallow 100 000 characters; wait for all of them.
   DWORD_PTR result;
   SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                      SMTO_ABORTIFHUNG, 10000, &result);
+                      SMTO_ABORTIFHUNG, 60000, &result);
 }
 
 void Game::press(HWND window, UINT key) const {
