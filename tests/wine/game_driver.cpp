@@ -159,6 +159,27 @@ std::wstring makeTempDir() {
   return name;
 }
 
+// Removes a folder the driver made, with everything the test wrote into it.
+void removeTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = dir + L"\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        removeTree(path);
+      } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryW(dir.c_str());
+}
+
 }  // namespace
 
 std::string utf8(const std::wstring& text) { return convertFromWide(text, CP_UTF8); }
@@ -224,7 +245,8 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
   }
 }
 
-Game::Game(const std::wstring& workDir) : workDir_(workDir.empty() ? makeTempDir() : workDir) {
+Game::Game(const std::wstring& workDir)
+    : workDir_(workDir.empty() ? makeTempDir() : workDir), ownsWorkDir_(workDir.empty()) {
   const std::wstring exe = gameExePath();
   const std::wstring trace = tracePath();
   if (exe.empty() || trace.empty()) {
@@ -263,7 +285,10 @@ Game::Game(const std::wstring& workDir) : workDir_(workDir.empty() ? makeTempDir
 }
 
 Game::~Game() {
-  if (!process_.hProcess) return;
+  if (!process_.hProcess) {
+    if (ownsWorkDir_) removeTree(workDir_);
+    return;
+  }
   if (running()) {
     TerminateProcess(process_.hProcess, 0);
     WaitForSingleObject(process_.hProcess, 10000);
@@ -274,6 +299,7 @@ Game::~Game() {
   }
   CloseHandle(process_.hThread);
   CloseHandle(process_.hProcess);
+  if (ownsWorkDir_) removeTree(workDir_);
 }
 
 void Game::command(HWND window, int id) const {

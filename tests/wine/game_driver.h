@@ -102,6 +102,7 @@ class Game {
   PROCESS_INFORMATION process_{};
   HWND main_ = nullptr;
   std::wstring workDir_;
+  bool ownsWorkDir_ = false;
   std::uint64_t traceStart_ = 0;
   std::uint64_t markAt_ = 0;
   std::uint64_t moduleBase_ = 0;
