@@ -188,19 +188,21 @@ std::string gbk(const std::wstring& text) { return convertFromWide(text, 936); }
 
 std::string Call::brief() const {
   auto arg = [&](size_t i) { return i < args.size() ? args[i] : 0; };
+  // An int or DWORD argument owns only the low half of the 64-bit slot the trace shows.
+  auto low = [&](size_t i) { return number(arg(i) & 0xFFFFFFFFu); };
   auto str = [&](size_t i) { return i < strings.size() ? strings[i] : std::string(); };
-  if (name == "Beep") return "Beep " + number(arg(0)) + "/" + number(arg(1));
+  if (name == "Beep") return "Beep " + low(0) + "/" + low(1);
   if (name == "MessageBoxA") return "MessageBoxA " + str(2) + "|" + str(1);
   if (name == "EndDialog") return "EndDialog " + number(arg(1));
   if (name == "DialogBoxParamW") return "DialogBoxParamW " + number(arg(1));
-  if (name == "SetDlgItemTextA") return "SetDlgItemTextA " + number(arg(1)) + "|" + str(2);
-  if (name == "GetDlgItemTextA") return "GetDlgItemTextA " + number(arg(1)) + "/" + number(arg(3));
-  if (name == "SetDlgItemInt") return "SetDlgItemInt " + number(arg(1)) + "=" + number(arg(2));
-  if (name == "GetDlgItemInt") return "GetDlgItemInt " + number(arg(1));
+  if (name == "SetDlgItemTextA") return "SetDlgItemTextA " + low(1) + "|" + str(2);
+  if (name == "GetDlgItemTextA") return "GetDlgItemTextA " + low(1) + "/" + low(3);
+  if (name == "SetDlgItemInt") return "SetDlgItemInt " + low(1) + "=" + low(2);
+  if (name == "GetDlgItemInt") return "GetDlgItemInt " + low(1);
   if (name == "CreateFileA") return "CreateFileA " + str(0);
   if (name == "GetOpenFileNameA") return "GetOpenFileNameA";
   if (name == "GetFileSize") return "GetFileSize";
-  if (name == "ReadFile") return "ReadFile " + number(arg(2));
+  if (name == "ReadFile") return "ReadFile " + low(2);
   if (name == "CloseHandle") return "CloseHandle";
   return name;
 }

@@ -73,7 +73,7 @@ class Exam : public ::testing::Test {
     const std::vector<Call> calls = game.calls();
     ASSERT_EQ(calls.size(), 9u) << ::testing::PrintToString(game.events());
     EXPECT_EQ(calls[4].name, "SetDlgItemTextA");
-    EXPECT_EQ(calls[4].args[1], static_cast<std::uint64_t>(CTL_RESULT));
+    EXPECT_EQ(calls[4].args[1] & 0xFFFFFFFFu, static_cast<std::uint64_t>(CTL_RESULT));
     EXPECT_EQ(game.text(dialog, CTL_RESULT), indexText(index));
     EXPECT_TRUE(game.dialogs(L"错误").empty());
     EXPECT_TRUE(IsWindowVisible(dialog));
