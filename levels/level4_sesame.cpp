@@ -2,8 +2,6 @@
 #include "level4_sesame_rule.h"
 
 #include "file_probe.h"
-#include "level_framework.h"
-#include "resource.h"
 
 namespace {
 
@@ -45,22 +43,5 @@ void submitSesame(HWND dialog) {
 }  // namespace
 
 INT_PTR CALLBACK SesameProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_INITDIALOG) {
-    playJingle(Jingle::Opening);
-    return TRUE;
-  }
-  if (message != WM_COMMAND) return FALSE;
-  switch (commandId(wParam)) {
-    case CTL_SUBMIT:
-      submitSesame(dialog);
-      return TRUE;
-    case CTL_BROWSE:
-      pickFile(dialog, kFilter);
-      return TRUE;
-    case IDCANCEL:
-      leaveLevel(dialog, IDCANCEL);
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return fileLevelProc(dialog, message, wParam, kFilter, submitSesame);
 }

@@ -3,8 +3,6 @@
 #include "level6_dinner_rule.h"
 
 #include "file_probe.h"
-#include "level_framework.h"
-#include "resource.h"
 
 namespace {
 
@@ -41,22 +39,5 @@ void submitSample(HWND dialog) {
 }  // namespace
 
 INT_PTR CALLBACK DinnerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_INITDIALOG) {
-    playJingle(Jingle::Opening);
-    return TRUE;
-  }
-  if (message != WM_COMMAND) return FALSE;
-  switch (commandId(wParam)) {
-    case CTL_SUBMIT:
-      submitSample(dialog);
-      return TRUE;
-    case CTL_BROWSE:
-      pickFile(dialog, kFilter);
-      return TRUE;
-    case IDCANCEL:
-      leaveLevel(dialog, IDCANCEL);
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return fileLevelProc(dialog, message, wParam, kFilter, submitSample);
 }
