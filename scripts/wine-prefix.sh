@@ -7,7 +7,18 @@ prefix=${1:?prefix directory}
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 stamp=$prefix/.tumblewick-prefix-v1
-[ -f "$stamp" ] && exit 0
+fonts=$prefix/drive_c/windows/Fonts
+# This Wine does not find the symbol font in its own data folder, so close boxes and other
+# frame buttons show letters ("r" for the cross); a copy in the prefix's font folder does.
+add_frame_font() {
+  [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] &&
+    cp -n /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null
+  return 0
+}
+if [ -f "$stamp" ]; then
+  add_frame_font
+  exit 0
+fi
 
 mkdir -p "$prefix"
 env LC_ALL=zh_CN.UTF-8 wineboot -i >/dev/null 2>&1 || true
@@ -26,5 +37,6 @@ done
 # Which calls the relay trace records when a test asks for it (WINEDEBUG=+relay).
 reg 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d \
   'kernel32.Beep;user32.MessageBoxA;user32.EndDialog;user32.DialogBoxParamW;user32.SetDlgItemTextA;user32.SetDlgItemInt;user32.GetDlgItemTextA;user32.GetDlgItemInt;kernel32.CreateFileA;kernel32.CloseHandle;kernel32.GetFileSize;kernel32.ReadFile;comdlg32.GetOpenFileNameA;user32.DestroyWindow;user32.PostQuitMessage'
+add_frame_font
 wineserver -w
 touch "$stamp"
