@@ -81,25 +81,3 @@ void probeFile(HWND dialog, const FileProbe& probe) {
   }
   CloseHandle(file);
 }
-
-INT_PTR fileLevelProc(HWND dialog, UINT message, WPARAM wParam, const char* filter,
-                      void (*submit)(HWND dialog)) {
-  if (message == WM_INITDIALOG) {
-    playJingle(Jingle::Opening);
-    return TRUE;
-  }
-  if (message != WM_COMMAND) return FALSE;
-  switch (commandId(wParam)) {
-    case CTL_SUBMIT:
-      submit(dialog);
-      return TRUE;
-    case CTL_BROWSE:
-      pickFile(dialog, filter);
-      return TRUE;
-    case IDCANCEL:
-      leaveLevel(dialog, IDCANCEL);
-      return TRUE;
-    default:
-      return FALSE;
-  }
-}

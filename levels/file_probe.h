@@ -36,8 +36,3 @@ struct FileProbe {
 // and applies the rule, showing every rejection. On a pass the level is passed and the file
 // stays open until the rest of the chain has returned. The file is always closed on return.
 void probeFile(HWND dialog, const FileProbe& probe);
-
-// The dialog procedure that the file levels share: the opening jingle, "+" with the level's
-// filter, submit with the level's probe, and leaving.
-INT_PTR fileLevelProc(HWND dialog, UINT message, WPARAM wParam, const char* filter,
-                      void (*submit)(HWND dialog));

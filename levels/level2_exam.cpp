@@ -53,24 +53,13 @@ void submitForm(HWND dialog) {
   }
 }
 
+void fillStandardValues(HWND dialog) {
+  SetDlgItemInt(dialog, CTL_CLOTHES_WEIGHT, exam::kStandardClothesWeight, FALSE);
+  SetDlgItemInt(dialog, CTL_SHOE_THICKNESS, exam::kStandardShoeThickness, FALSE);
+}
+
 }  // namespace
 
 INT_PTR CALLBACK ExamProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_INITDIALOG) {
-    SetDlgItemInt(dialog, CTL_CLOTHES_WEIGHT, exam::kStandardClothesWeight, FALSE);
-    SetDlgItemInt(dialog, CTL_SHOE_THICKNESS, exam::kStandardShoeThickness, FALSE);
-    playJingle(Jingle::Opening);
-    return TRUE;
-  }
-  if (message != WM_COMMAND) return FALSE;
-  switch (commandId(wParam)) {
-    case CTL_SUBMIT:
-      submitForm(dialog);
-      return TRUE;
-    case IDCANCEL:
-      leaveLevel(dialog, IDCANCEL);
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return runLevelDialog(dialog, message, wParam, {fillStandardValues, submitForm, 0, nullptr});
 }

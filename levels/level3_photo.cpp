@@ -2,6 +2,8 @@
 #include "level3_photo_rule.h"
 
 #include "file_probe.h"
+#include "level_framework.h"
+#include "resource.h"
 
 namespace {
 
@@ -41,8 +43,10 @@ void submitPhoto(HWND dialog) {
   probeFile(dialog, probe);
 }
 
+void browse(HWND dialog) { pickFile(dialog, kFilter); }
+
 }  // namespace
 
 INT_PTR CALLBACK PhotoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return fileLevelProc(dialog, message, wParam, kFilter, submitPhoto);
+  return runLevelDialog(dialog, message, wParam, {nullptr, submitPhoto, CTL_BROWSE, browse});
 }

@@ -2,6 +2,8 @@
 #include "level4_sesame_rule.h"
 
 #include "file_probe.h"
+#include "level_framework.h"
+#include "resource.h"
 
 namespace {
 
@@ -40,8 +42,10 @@ void submitSesame(HWND dialog) {
   probeFile(dialog, probe);
 }
 
+void browse(HWND dialog) { pickFile(dialog, kFilter); }
+
 }  // namespace
 
 INT_PTR CALLBACK SesameProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return fileLevelProc(dialog, message, wParam, kFilter, submitSesame);
+  return runLevelDialog(dialog, message, wParam, {nullptr, submitSesame, CTL_BROWSE, browse});
 }

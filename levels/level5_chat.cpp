@@ -29,23 +29,10 @@ void sendMessage(HWND dialog) {
   passLevel(dialog, 5, kPass);
 }
 
+void writeGreeting(HWND dialog) { SetDlgItemTextA(dialog, CTL_MESSAGE, kGreeting); }
+
 }  // namespace
 
 INT_PTR CALLBACK ChatProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  if (message == WM_INITDIALOG) {
-    SetDlgItemTextA(dialog, CTL_MESSAGE, kGreeting);
-    playJingle(Jingle::Opening);
-    return TRUE;
-  }
-  if (message != WM_COMMAND) return FALSE;
-  switch (commandId(wParam)) {
-    case CTL_SUBMIT:
-      sendMessage(dialog);
-      return TRUE;
-    case IDCANCEL:
-      leaveLevel(dialog, IDCANCEL);
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return runLevelDialog(dialog, message, wParam, {writeGreeting, sendMessage, 0, nullptr});
 }

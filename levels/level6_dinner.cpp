@@ -3,6 +3,8 @@
 #include "level6_dinner_rule.h"
 
 #include "file_probe.h"
+#include "level_framework.h"
+#include "resource.h"
 
 namespace {
 
@@ -36,8 +38,10 @@ void submitSample(HWND dialog) {
   probeFile(dialog, probe);
 }
 
+void browse(HWND dialog) { pickFile(dialog, kFilter); }
+
 }  // namespace
 
 INT_PTR CALLBACK DinnerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return fileLevelProc(dialog, message, wParam, kFilter, submitSample);
+  return runLevelDialog(dialog, message, wParam, {nullptr, submitSample, CTL_BROWSE, browse});
 }

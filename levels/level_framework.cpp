@@ -69,3 +69,23 @@ void passLevel(HWND dialog, int level, const char* passText) {
   const LevelRow& next = levelRow(level + 1);
   DialogBoxParamW(g_instance, MAKEINTRESOURCEW(next.templateId), dialog, next.proc, 0);
 }
+
+INT_PTR runLevelDialog(HWND dialog, UINT message, WPARAM wParam, const LevelDialog& level) {
+  if (message == WM_INITDIALOG) {
+    if (level.setUp) level.setUp(dialog);
+    playJingle(Jingle::Opening);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  const WORD id = commandId(wParam);
+  if (id == CTL_SUBMIT) {
+    level.submit(dialog);
+  } else if (id == IDCANCEL) {
+    leaveLevel(dialog, IDCANCEL);
+  } else if (level.extra && id == level.extraCommand) {
+    level.extra(dialog);
+  } else {
+    return FALSE;
+  }
+  return TRUE;
+}

@@ -44,5 +44,18 @@ void leaveLevel(HWND dialog, WORD commandId);
 // has unwound.
 void passLevel(HWND dialog, int level, const char* passText);
 
+// What a level of 2 to 6 adds to the shared skeleton: its set-up before the opening jingle
+// (may be null), its submit (CTL_SUBMIT), and optionally one more command with its handler.
+struct LevelDialog {
+  void (*setUp)(HWND dialog);
+  void (*submit)(HWND dialog);
+  WORD extraCommand;
+  void (*extra)(HWND dialog);
+};
+
+// The dialog procedure body of levels 2 to 6: WM_INITDIALOG runs the set-up and the opening
+// jingle; CTL_SUBMIT, IDCANCEL (leave) and the extra command are handled; the rest is FALSE.
+INT_PTR runLevelDialog(HWND dialog, UINT message, WPARAM wParam, const LevelDialog& level);
+
 // The command id of a WM_COMMAND; the notification code is never looked at.
 inline WORD commandId(WPARAM wParam) { return LOWORD(wParam); }
