@@ -19,12 +19,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case CMD_EXIT:
           DestroyWindow(window);
           return 0;
-        case CMD_START_GAME: {
-          // Runs the whole chain; returns once it has unwound.
-          const LevelRow& first = levelRow(1);
-          DialogBoxParamW(g_instance, MAKEINTRESOURCEW(first.templateId), window, first.proc, 0);
+        case CMD_START_GAME:
+          runLevel(window, 1);  // the whole chain; returns once it has unwound
           return 0;
-        }
         default:
           return DefWindowProcW(window, message, wParam, lParam);
       }

@@ -1,27 +1,13 @@
-// Level 4 (sesame weighing): the input is the picked file; its length is the file size.
+// Level 4 (sesame weighing): the input is the picked file.
 //
 // Built with TUMBLEWICK_SIZE_REPAIR it also brings a custom mutator that, after every
 // mutation, grows or cuts the file to the size its header asks for: the length-field fix-up
 // that structure-aware fuzzers do.
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
-#include "file_size_rule.h"
 #include "level4_sesame_rule.h"
 #include "level_pass.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const auto fileSize = static_cast<std::uint32_t>(size);
-  if (fileprobe::judgeSize(fileSize, sesame::kMinSize, sesame::kMaxSize) !=
-      fileprobe::SizeVerdict::Accepted) {
-    return 0;
-  }
-  // Like the probe: a zero-filled 4096-byte buffer, 4096 bytes asked for (an accepted file
-  // always has them).
-  std::uint8_t head[sesame::kReadBufferSize] = {};
-  std::memcpy(head, data, size < sizeof head ? size : sizeof head);
-  if (sesame::judge(fileSize, head) == sesame::Verdict::Pass) fuzzlab::levelPassed(4);
+  fuzzlab::judgeFileInput(4, data, size);
   return 0;
 }
 

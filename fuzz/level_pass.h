@@ -4,8 +4,13 @@
 // run under the sanitizers can show that nothing else ever goes wrong.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "level_table.h"
 
 namespace fuzzlab {
 
@@ -30,5 +35,17 @@ inline void levelPassed(int level) {
   std::abort();
 }
 #endif
+
+// The file levels: the input is the picked file, its length the file's size. Judged exactly
+// as the game judges it.
+inline void judgeFileInput(int level, const std::uint8_t* data, std::size_t size) {
+  static std::uint8_t buffer[65536];  // the largest read buffer of the level table
+  const fileprobe::Verdict verdict =
+      fileprobe::judgeFile(*levelInfo(level).file, static_cast<std::uint32_t>(size), buffer,
+                           [&](std::uint8_t* into, std::uint32_t count) {
+                             std::memcpy(into, data, count < size ? count : size);
+                           });
+  if (verdict.passed()) levelPassed(level);
+}
 
 }  // namespace fuzzlab

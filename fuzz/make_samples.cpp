@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "file_size_rule.h"
+#include "level_table.h"
 #include "level1_signup_rule.h"
 #include "level2_exam_rule.h"
 #include "level3_photo_rule.h"
@@ -40,31 +40,29 @@ void check(bool holds, const char* what) {
   }
 }
 
-fileprobe::SizeVerdict sizeVerdict(const Bytes& file, std::int32_t minimum, std::int32_t maximum) {
-  return fileprobe::judgeSize(static_cast<std::uint32_t>(file.size()), minimum, maximum);
+fileprobe::Step sizeVerdict(const Bytes& file, int level) {
+  return fileprobe::judgeSize(static_cast<std::uint32_t>(file.size()), *levelInfo(level).file);
 }
 
 void checkStarters() {
-  using fileprobe::SizeVerdict;
+  using SizeVerdict = fileprobe::Step;
   const Bytes small = samples::starterSesame();
-  check(sizeVerdict(small, sesame::kMinSize, sesame::kMaxSize) == SizeVerdict::TooSmall,
-        "01.ZIP is not too small for level 4");
+  check(sizeVerdict(small, 4) == SizeVerdict::TooSmall, "01.ZIP is not too small for level 4");
   check(sesame::judge(static_cast<std::uint32_t>(small.size()), small.data()) ==
             sesame::Verdict::Pass,
         "01.ZIP's header does not fit its own size");
   const Bytes grown = samples::grownSesame();
-  check(sizeVerdict(grown, sesame::kMinSize, sesame::kMaxSize) == SizeVerdict::Accepted &&
+  check(sizeVerdict(grown, 4) == SizeVerdict::Rule &&
             sesame::judge(static_cast<std::uint32_t>(grown.size()), grown.data()) ==
                 sesame::Verdict::Pass,
         "01.ZIP grown to B = 340 does not pass level 4");
 
   const Bytes dish = samples::starterDinner();
-  check(sizeVerdict(dish, dinner::kMinSize, dinner::kMaxSize) == SizeVerdict::TooSmall,
-        "02.ZIP is not too small for level 6");
+  check(sizeVerdict(dish, 6) == SizeVerdict::TooSmall, "02.ZIP is not too small for level 6");
   check(dinner::judge(dish.data(), dish.size()) == dinner::Verdict::Pass,
         "02.ZIP's checksum is wrong");
   const Bytes meal = samples::grownDinner(1024);
-  check(sizeVerdict(meal, dinner::kMinSize, dinner::kMaxSize) == SizeVerdict::Accepted &&
+  check(sizeVerdict(meal, 6) == SizeVerdict::Rule &&
             dinner::judge(meal.data(), meal.size()) == dinner::Verdict::Pass,
         "02.ZIP grown to 1024 bytes does not pass level 6");
 }
@@ -80,8 +78,7 @@ void checkSeeds() {
                 .outcome == exam::Outcome::Index,
         "the level 2 seed is not an ordinary form");
   const Bytes picture = samples::photoSeed();
-  check(fileprobe::judgeSize(static_cast<std::uint32_t>(picture.size()), photo::kMinSize,
-                             photo::kMaxSize) == fileprobe::SizeVerdict::Accepted &&
+  check(sizeVerdict(picture, 3) == fileprobe::Step::Rule &&
             photo::judge(static_cast<std::uint32_t>(picture.size()), picture.data()) ==
                 photo::Verdict::Failed,
         "the level 3 seed is not an honest photo of an accepted size");

@@ -4,11 +4,13 @@
 
 #include <cstring>
 
-#include "file_size_rule.h"
 #include "level_framework.h"
 #include "resource.h"
 
 namespace {
+
+// Every path buffer of the file levels, in the picker and in the probe.
+constexpr int kPathBufferSize = 256;
 
 // One record for every file dialog of the game. It must not be refilled while a dialog
 // still uses it, and the level stays usable while its file dialog is open (the dialog has
@@ -16,6 +18,12 @@ namespace {
 OPENFILENAMEA g_openFile;
 static_assert(sizeof(void*) != 8 || sizeof(OPENFILENAMEA) == 152, "the x64 record size");
 bool g_fileDialogOpen = false;
+
+// Read buffers up to this size live on the stack; a larger one (level 6's 64 KiB) is static.
+// A level 6 of a second chain may refill it later: it is judged before any message is
+// dispatched.
+constexpr DWORD kStackBufferSize = 4096;
+std::uint8_t g_largeBuffer[65536];
 
 }  // namespace
 
@@ -36,7 +44,9 @@ void pickFile(HWND dialog, const char* filter) {
   SetDlgItemTextA(dialog, CTL_FILE_PATH, path);
 }
 
-void probeFile(HWND dialog, const FileProbe& probe) {
+void probeFile(HWND dialog, int level) {
+  const Level& row = levelInfo(level);
+  const FileCheck& check = *row.file;
   char path[kPathBufferSize] = {};
   GetDlgItemTextA(dialog, CTL_FILE_PATH, path, sizeof path);
   // Write access is asked for on purpose: a read-only file, or one that an earlier level of
@@ -44,40 +54,39 @@ void probeFile(HWND dialog, const FileProbe& probe) {
   const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    showNotice(dialog, probe.openFailedText, kCaptionError);
+    showNotice(dialog, row.texts.openFailed, kCaptions.error);
     playJingle(Jingle::Closing);
     return;
   }
 
-  const DWORD size = GetFileSize(file, nullptr);
-  const fileprobe::SizeVerdict verdict = fileprobe::judgeSize(size, probe.minSize, probe.maxSize);
-  if (verdict != fileprobe::SizeVerdict::Accepted) {
-    if (verdict == fileprobe::SizeVerdict::Empty) {
-      showNotice(dialog, probe.emptyText, kCaptionError);
-    } else {
-      SetDlgItemTextA(
-          dialog, CTL_RESULT,
-          verdict == fileprobe::SizeVerdict::TooSmall ? probe.tooSmallText : probe.tooLargeText);
-    }
-    playJingle(Jingle::Closing);
-    CloseHandle(file);
-    return;
+  std::uint8_t stackBuffer[kStackBufferSize];
+  std::uint8_t* buffer = check.bufferSize <= sizeof stackBuffer ? stackBuffer : g_largeBuffer;
+  const fileprobe::Verdict verdict = fileprobe::judgeFile(
+      check, GetFileSize(file, nullptr), buffer, [file](std::uint8_t* into, std::uint32_t count) {
+        DWORD bytesRead = 0;  // never looked at: the buffer was zeroed
+        ReadFile(file, into, count, &bytesRead, nullptr);
+      });
+  switch (verdict.step) {
+    case fileprobe::Step::Empty:
+      showNotice(dialog, row.texts.empty, kCaptions.error);
+      break;
+    case fileprobe::Step::TooSmall:
+      SetDlgItemTextA(dialog, CTL_RESULT, row.texts.tooSmall);
+      break;
+    case fileprobe::Step::TooLarge:
+      SetDlgItemTextA(dialog, CTL_RESULT, row.texts.tooLarge);
+      break;
+    case fileprobe::Step::Rule:
+      if (verdict.passed()) {
+        // The file stays open, and so unavailable to later file levels, until the chain
+        // unwinds.
+        passLevel(dialog, level);
+        CloseHandle(file);
+        return;
+      }
+      SetDlgItemTextA(dialog, CTL_RESULT, row.texts.rejections[verdict.rule]);
+      break;
   }
-
-  // A short read leaves the rest of the buffer zero; the count read is not needed.
-  std::memset(probe.buffer, 0, probe.bufferSize);
-  const DWORD wanted = probe.bytesToRead(size);
-  DWORD bytesRead = 0;
-  ReadFile(file, probe.buffer, wanted < probe.bufferSize ? wanted : probe.bufferSize, &bytesRead,
-           nullptr);
-
-  const char* rejection = probe.rule(size, probe.buffer);
-  if (rejection != nullptr) {
-    SetDlgItemTextA(dialog, CTL_RESULT, rejection);
-    playJingle(Jingle::Closing);
-  } else {
-    // The file stays open, and so unavailable to later file levels, until the chain unwinds.
-    passLevel(dialog, probe.level, probe.passText);
-  }
+  playJingle(Jingle::Closing);
   CloseHandle(file);
 }

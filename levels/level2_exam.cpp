@@ -1,32 +1,11 @@
-// Level 2 (physical examination): the dialog. The rule is in level2_exam_rule.h.
+// Level 2 (physical examination): the dialog. Its rule is level2_exam_rule.h, its texts are
+// in level_table.cpp.
 #include "level2_exam_rule.h"
 
 #include "level_framework.h"
 #include "resource.h"
 
 namespace {
-
-const char kPass[] = "第2关闯关成功。本关主要考察除以0导致的拒绝服务技巧。";
-const char kIndexFormat[] = "您的BMI=%d,体检不合格。\r\n BMI = (体重 - 衣重) / ((身高 - 鞋厚) ^ 2)";
-
-const char* noticeText(exam::Outcome outcome) {
-  switch (outcome) {
-    case exam::Outcome::WrongClothes:
-      return "请穿标准衣服进行体检";
-    case exam::Outcome::WrongShoes:
-      return "请穿标准鞋子进行体检";
-    case exam::Outcome::LighterThanClothes:
-      return "为什么你比一件衣服还轻？";
-    case exam::Outcome::ShorterThanShoes:
-      return "为什么你比一双鞋还矮？";
-    case exam::Outcome::TallerThanTwoMetres:
-      return "你有2米高吗？";
-    case exam::Outcome::HeavierThanATonne:
-      return "你有一吨重吗？";
-    default:
-      return nullptr;
-  }
-}
 
 std::int32_t readField(HWND dialog, int id) {
   return exam::asSigned(GetDlgItemInt(dialog, id, nullptr, FALSE));
@@ -39,16 +18,17 @@ void submitForm(HWND dialog) {
   const std::int32_t weight = readField(dialog, CTL_WEIGHT);
   const std::int32_t height = readField(dialog, CTL_HEIGHT);
   const exam::Verdict verdict = exam::judge(clothes, shoes, weight, height);
+  const LevelTexts& texts = levelInfo(2).texts;
 
   if (verdict.outcome == exam::Outcome::Pass) {
-    passLevel(dialog, 2, kPass);
+    passLevel(dialog, 2);
   } else if (verdict.outcome == exam::Outcome::Index) {
     char text[256] = {};
-    wsprintfA(text, kIndexFormat, verdict.index);
+    wsprintfA(text, texts.indexFormat, verdict.index);
     SetDlgItemTextA(dialog, CTL_RESULT, text);
     playJingle(Jingle::Closing);
   } else {
-    showNotice(dialog, noticeText(verdict.outcome), kCaptionError);
+    showNotice(dialog, texts.rejections[static_cast<int>(verdict.outcome)], kCaptions.error);
     playJingle(Jingle::Closing);
   }
 }
@@ -61,5 +41,5 @@ void fillStandardValues(HWND dialog) {
 }  // namespace
 
 INT_PTR CALLBACK ExamProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return runLevelDialog(dialog, message, wParam, {fillStandardValues, submitForm, 0, nullptr});
+  return runLevelDialog(dialog, message, wParam, {2, fillStandardValues, submitForm});
 }

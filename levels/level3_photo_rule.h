@@ -5,9 +5,6 @@
 
 namespace photo {
 
-constexpr std::int32_t kMinSize = 1024;
-constexpr std::int32_t kMaxSize = 262144;
-constexpr std::uint32_t kReadBufferSize = 4096;
 constexpr std::uint32_t kHeaderBytes = 6;
 
 enum class Verdict { NotBmp, Failed, Pass };

@@ -5,9 +5,6 @@
 
 namespace sesame {
 
-constexpr std::int32_t kMinSize = 4096;
-constexpr std::int32_t kMaxSize = 1048576;
-constexpr std::uint32_t kReadBufferSize = 4096;
 constexpr std::uint32_t kHeaderBytes = 12;
 
 enum class Verdict { BadHeader, SizeMismatch, Pass };

@@ -7,10 +7,6 @@
 
 namespace dinner {
 
-constexpr std::int32_t kMinSize = 1024;
-constexpr std::int32_t kMaxSize = 65535;
-constexpr std::size_t kReadBufferSize = 65536;
-
 enum class Verdict { Rejected, Pass };
 
 // The standard 256-entry table of the reflected polynomial 0xEDB88320.

@@ -1,12 +1,9 @@
 #include "level_framework.h"
 
+#include "file_probe.h"
 #include "resource.h"
 
 HINSTANCE g_instance = nullptr;
-
-const char kCaptionError[] = "错误";
-const char kCaptionCongrats[] = "恭喜";
-const char kCaptionAdmission[] = "入学通知";
 
 namespace {
 
@@ -24,20 +21,11 @@ void play(const Tone (&tones)[N]) {
   for (const Tone& t : tones) Beep(t.hz, t.ms);
 }
 
-// Row n-1 is level n; the row after the last level is the finish dialog.
-const LevelRow kLevels[kLevelCount + 1] = {
-    {DLG_LEVEL1_SIGNUP, SignupProc, IDOK},
-    {DLG_LEVEL2_EXAM, ExamProc, CTL_SUBMIT},
-    {DLG_LEVEL3_PHOTO, PhotoProc, CTL_SUBMIT},
-    {DLG_LEVEL4_SESAME, SesameProc, CTL_SUBMIT},
-    {DLG_LEVEL5_CHAT, ChatProc, CTL_SUBMIT},
-    {DLG_LEVEL6_DINNER, DinnerProc, CTL_SUBMIT},
-    {DLG_FINISH, AboutProc, 0},
-};
+// In the order of the level table: levels 1 to 6, then the finish dialog.
+const DLGPROC kProcedures[kFinish] = {SignupProc, ExamProc,   PhotoProc, SesameProc,
+                                      ChatProc,   DinnerProc, AboutProc};
 
 }  // namespace
-
-const LevelRow& levelRow(int level) { return kLevels[level - 1]; }
 
 void playJingle(Jingle jingle) {
   switch (jingle) {
@@ -57,17 +45,22 @@ void showNotice(HWND dialog, const char* text, const char* caption) {
   MessageBoxA(dialog, text, caption, MB_OK);
 }
 
+void runLevel(HWND owner, int level) {
+  DialogBoxParamW(g_instance, MAKEINTRESOURCEW(levelInfo(level).templateId), owner,
+                  kProcedures[level - 1], 0);
+}
+
 void leaveLevel(HWND dialog, WORD id) {
   EndDialog(dialog, id);
   playJingle(Jingle::Closing);
 }
 
-void passLevel(HWND dialog, int level, const char* passText) {
+void passLevel(HWND dialog, int level) {
+  const Level& passed = levelInfo(level);
   playJingle(Jingle::Fanfare);
-  showNotice(dialog, passText, kCaptionCongrats);
-  EndDialog(dialog, levelRow(level).passResult);
-  const LevelRow& next = levelRow(level + 1);
-  DialogBoxParamW(g_instance, MAKEINTRESOURCEW(next.templateId), dialog, next.proc, 0);
+  showNotice(dialog, passed.texts.pass, kCaptions.congrats);
+  EndDialog(dialog, passed.passResult);
+  runLevel(dialog, level + 1);
 }
 
 INT_PTR runLevelDialog(HWND dialog, UINT message, WPARAM wParam, const LevelDialog& level) {
@@ -77,13 +70,18 @@ INT_PTR runLevelDialog(HWND dialog, UINT message, WPARAM wParam, const LevelDial
     return TRUE;
   }
   if (message != WM_COMMAND) return FALSE;
+  const FileCheck* file = levelInfo(level.level).file;
   const WORD id = commandId(wParam);
   if (id == CTL_SUBMIT) {
-    level.submit(dialog);
+    if (file) {
+      probeFile(dialog, level.level);
+    } else {
+      level.submit(dialog);
+    }
   } else if (id == IDCANCEL) {
     leaveLevel(dialog, IDCANCEL);
-  } else if (level.extra && id == level.extraCommand) {
-    level.extra(dialog);
+  } else if (file && id == CTL_BROWSE) {
+    pickFile(dialog, file->filter);
   } else {
     return FALSE;
   }

@@ -28,8 +28,7 @@ ensure_packages() {
     "${missing[@]}" >/dev/null
 }
 
-# g++: the host compiler that writes the starter files beside the cross-built game.
-game_packages=(cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei locales)
+game_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei locales)
 test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format clang-tidy cppcheck git
   clang libclang-rt-14-dev)
 # The fuzz lab: clang with libFuzzer and the sanitizer runtimes.

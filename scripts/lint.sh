@@ -10,7 +10,7 @@ echo "== clang-format (${#sources[@]} files)"
 clang-format --dry-run --Werror "${sources[@]}"
 
 echo "== cppcheck (game sources)"
-cppcheck --quiet --std=c++17 --enable=warning,style,performance,portability --inline-suppr \
+cppcheck --quiet --std=c++20 --enable=warning,style,performance,portability --inline-suppr \
   --suppress=missingIncludeSystem --error-exitcode=1 -I levels -I resources app levels
 
 checks='-*,bugprone-*,performance-*,portability-*,-bugprone-easily-swappable-parameters'
@@ -29,6 +29,6 @@ tidy -p "${TUMBLEWICK_BUILD_DIR:-$repo/build}/native" --header-filter='levels/.*
 echo "== clang-tidy (game sources, for the Windows target)"
 gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 tidy --header-filter='(app|levels)/.*' app/*.cpp levels/*.cpp -- --target=x86_64-w64-mingw32 \
-  -std=c++17 -DUNICODE -D_UNICODE -Ilevels -Iresources \
+  -std=c++20 -DUNICODE -D_UNICODE -Ilevels -Iresources \
   -isystem "$gcc_dir/include/c++" -isystem "$gcc_dir/include/c++/x86_64-w64-mingw32" \
   -isystem /usr/x86_64-w64-mingw32/include

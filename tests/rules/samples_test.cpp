@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "file_size_rule.h"
+#include "level_table.h"
 #include "level1_signup_rule.h"
 #include "level2_exam_rule.h"
 #include "level3_photo_rule.h"
@@ -17,18 +17,18 @@
 
 namespace {
 
-using fileprobe::SizeVerdict;
+using SizeVerdict = fileprobe::Step;
 using samples::Bytes;
 
 std::uint32_t sizeOf(const Bytes& file) { return static_cast<std::uint32_t>(file.size()); }
 
 SizeVerdict sesameSize(const Bytes& file) {
-  return fileprobe::judgeSize(sizeOf(file), sesame::kMinSize, sesame::kMaxSize);
+  return fileprobe::judgeSize(sizeOf(file), *levelInfo(4).file);
 }
 sesame::Verdict sesameRule(const Bytes& file) { return sesame::judge(sizeOf(file), file.data()); }
 
 SizeVerdict dinnerSize(const Bytes& file) {
-  return fileprobe::judgeSize(sizeOf(file), dinner::kMinSize, dinner::kMaxSize);
+  return fileprobe::judgeSize(sizeOf(file), *levelInfo(6).file);
 }
 dinner::Verdict dinnerRule(const Bytes& file) { return dinner::judge(file.data(), file.size()); }
 
@@ -48,14 +48,14 @@ TEST(StarterSesame, RaisingBTo340AndPaddingTo4096Passes) {
   EXPECT_EQ(Bytes(grown.begin(), grown.begin() + 8), Bytes(small.begin(), small.begin() + 8));
   EXPECT_EQ(Bytes(grown.begin() + 8, grown.begin() + 12), (Bytes{0, 0, 1, 0x54}));
   EXPECT_EQ(Bytes(grown.begin() + 12, grown.begin() + 28), Bytes(small.begin() + 12, small.end()));
-  EXPECT_EQ(sesameSize(grown), SizeVerdict::Accepted);
+  EXPECT_EQ(sesameSize(grown), SizeVerdict::Rule);
   EXPECT_EQ(sesameRule(grown), sesame::Verdict::Pass);
 }
 
 TEST(StarterSesame, EitherStepAloneFails) {
   Bytes padded = samples::starterSesame();
   padded.resize(4096, 0);
-  EXPECT_EQ(sesameSize(padded), SizeVerdict::Accepted);
+  EXPECT_EQ(sesameSize(padded), SizeVerdict::Rule);
   EXPECT_EQ(sesameRule(padded), sesame::Verdict::SizeMismatch);
 
   Bytes raised = samples::starterSesame();
@@ -83,14 +83,14 @@ TEST(StarterDinner, AppendingTo1024AndRecomputingTheChecksumPasses) {
   ASSERT_EQ(meal.size(), 1024u);
   EXPECT_EQ(Bytes(meal.begin() + 4, meal.begin() + static_cast<long>(dish.size())),
             Bytes(dish.begin() + 4, dish.end()));
-  EXPECT_EQ(dinnerSize(meal), SizeVerdict::Accepted);
+  EXPECT_EQ(dinnerSize(meal), SizeVerdict::Rule);
   EXPECT_EQ(dinnerRule(meal), dinner::Verdict::Pass);
 }
 
 TEST(StarterDinner, AppendingWithoutRecomputingFails) {
   Bytes meal = samples::starterDinner();
   meal.resize(1024, ' ');
-  EXPECT_EQ(dinnerSize(meal), SizeVerdict::Accepted);
+  EXPECT_EQ(dinnerSize(meal), SizeVerdict::Rule);
   EXPECT_EQ(dinnerRule(meal), dinner::Verdict::Rejected);
 }
 
@@ -125,8 +125,7 @@ TEST(FuzzSeeds, EachLevelTurnsItsSeedAway) {
   EXPECT_EQ(exam.index, 28) << "height 170, weight 60";
 
   const Bytes picture = samples::photoSeed();
-  EXPECT_EQ(fileprobe::judgeSize(sizeOf(picture), photo::kMinSize, photo::kMaxSize),
-            SizeVerdict::Accepted);
+  EXPECT_EQ(fileprobe::judgeSize(sizeOf(picture), *levelInfo(3).file), SizeVerdict::Rule);
   EXPECT_EQ(photo::judge(sizeOf(picture), picture.data()), photo::Verdict::Failed)
       << "an honest BMP: its header tells its true size";
 

@@ -1,0 +1,138 @@
+#include "level_table.h"
+
+#include "level3_photo_rule.h"
+#include "level4_sesame_rule.h"
+#include "level6_dinner_rule.h"
+#include "resource.h"
+
+namespace {
+
+// A rule's verdict as a FileCheck reports it: each rule lists its rejections first, in the
+// order of the level's rejection texts, and Pass last.
+template <class Verdict>
+constexpr int ruleIndex(Verdict verdict) {
+  return verdict == Verdict::Pass ? kPassed : static_cast<int>(verdict);
+}
+
+const FileCheck kPhotoCheck = {
+    .minSize = 1024,
+    .maxSize = 262144,
+    .bufferSize = 4096,
+    .filter = "*.BMP\0",
+    .rule = [](std::uint32_t size,
+               const std::uint8_t* bytes) { return ruleIndex(photo::judge(size, bytes)); },
+};
+
+const FileCheck kSesameCheck = {
+    .minSize = 4096,
+    .maxSize = 1048576,
+    .bufferSize = 4096,   // an accepted file always fills it
+    .filter = "*.BMP\0",  // the same as level 3, although the sesame is no picture
+    .rule = [](std::uint32_t size,
+               const std::uint8_t* bytes) { return ruleIndex(sesame::judge(size, bytes)); },
+};
+
+const FileCheck kDinnerCheck = {
+    .minSize = 1024,
+    .maxSize = 65535,
+    .bufferSize = 65536,  // holds every accepted file whole
+    .filter = "*.*\0",
+    .rule = [](std::uint32_t size,
+               const std::uint8_t* bytes) { return ruleIndex(dinner::judge(bytes, size)); },
+};
+
+const Level kLevels[kFinish] = {
+    {
+        .templateId = DLG_LEVEL1_SIGNUP,
+        .passResult = 1,  // IDOK: level 1 is submitted with its default button, not CTL_SUBMIT
+        .texts =
+            {
+                .pass = "第一关闯关成功。超长字符串覆盖是Fuzzing世界中最简单的。"
+                        "也是比较容易被利用的（一般都为栈溢出）",
+                .rejections = {"不太对哦。"},
+                .admissionNotice =
+                    "该游戏用各种能想到的方式，输入足够畸形的数据，即可通关。\r\n"
+                    "通过该游戏，锻炼游戏者的思维，有利于更好的了解和使用Fuzzing技术。\r\n"
+                    "目前共计6关，建议游戏时间为15-30分钟\r\n"
+                    "本游戏不涉及软件逆向知识,面向初学者。",
+            },
+    },
+    {
+        .templateId = DLG_LEVEL2_EXAM,
+        .passResult = CTL_SUBMIT,
+        .texts =
+            {
+                .pass = "第2关闯关成功。本关主要考察除以0导致的拒绝服务技巧。",
+                .rejections = {"请穿标准衣服进行体检", "请穿标准鞋子进行体检",
+                               "为什么你比一件衣服还轻？", "为什么你比一双鞋还矮？",
+                               "你有2米高吗？", "你有一吨重吗？"},
+                .indexFormat =
+                    "您的BMI=%d,体检不合格。\r\n BMI = (体重 - 衣重) / ((身高 - 鞋厚) ^ 2)",
+            },
+    },
+    {
+        .templateId = DLG_LEVEL3_PHOTO,
+        .passResult = CTL_SUBMIT,
+        .file = &kPhotoCheck,
+        .texts =
+            {
+                .pass = "第3关闯关成功。本关主要考察对文件格式的初级Fuzz能力。",
+                .rejections = {"错误:这看上去并不是BMP图片", "图片是有效，但是认证失败了。"},
+                .openFailed = "文件打开失败.图像验证失败。",
+                .empty = "图片为空。",
+                .tooSmall = "错误:图片不得小于1KB",
+                .tooLarge = "错误:图片不得大于256KB",
+            },
+    },
+    {
+        .templateId = DLG_LEVEL4_SESAME,
+        .passResult = CTL_SUBMIT,
+        .file = &kSesameCheck,
+        .texts =
+            {
+                .pass =
+                    "您培养出合格的大芝麻。第4关闯关成功。本关主要考察对文件格式的中级Fuzz能力。",
+                .rejections = {"错误:小芝麻不合格。", "错误:小芝麻已经坏掉了。"},
+                .openFailed = "没有发现小芝麻验证失败。",
+                .empty = "小芝麻重量为0？",
+                .tooSmall = "错误:小芝麻小于4KB，不合格哦",
+                .tooLarge = "错误:小芝麻不应该大于1MB",
+            },
+    },
+    {
+        .templateId = DLG_LEVEL5_CHAT,
+        .passResult = CTL_SUBMIT,
+        .texts =
+            {
+                .pass = "你已经成功拿下女孩\r\n"
+                        "有时候漏洞挖掘就像吹女孩一样简单，一眼看到字符串，直接拉长就搞定。\r\n"
+                        " 尤其在网络协议fuzz中，该方法效果远好于文件格式哦。\r\n"
+                        "本题涉及了网络协议初级fuzz的能力",
+                .rejections = {"女孩回复：你是个好人，我们不合适。"},
+                .greeting = "您好小姑娘,我今年18岁了。\r\n我的名字叫\"cc\".\r\n"
+                            "很高兴认识你，我们做朋友吧。",
+                .passReply = "女孩回复：你好坏啊!!",
+            },
+    },
+    {
+        .templateId = DLG_LEVEL6_DINNER,
+        .passResult = CTL_SUBMIT,
+        .file = &kDinnerCheck,
+        .texts =
+            {
+                .pass = "样本合格，全部通关！你真棒！！\r\n本题涉及了文件格式高级fuzz的能力",
+                .rejections = {"错误:样本不合格哦"},
+                .openFailed = "读取失败。",
+                .empty = "大小为0？",
+                .tooSmall = "错误:小于1KB，不合格哦",
+                .tooLarge = "错误:不应该大于64KB",
+            },
+    },
+    {.templateId = DLG_FINISH},
+};
+
+}  // namespace
+
+const NoticeCaptions kCaptions = {.error = "错误", .congrats = "恭喜", .admission = "入学通知"};
+
+const Level& levelInfo(int level) { return kLevels[level - 1]; }

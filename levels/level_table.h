@@ -1,0 +1,47 @@
+// The level table: for each level its template, how it is passed, its texts and, for the
+// file levels, its limits and picker filter. Free of platform code, so the fuzz lab, the
+// judge and the tests read the same rows as the game. Texts are in the code page that the
+// including target compiles narrow literals to (936 in the game, UTF-8 elsewhere).
+#pragma once
+
+#include <cstdint>
+
+#include "file_verdict.h"
+
+// What a level says. A level fills only what it uses.
+struct LevelTexts {
+  const char* pass = nullptr;  // the congratulation notice
+  // The rule's rejection texts, indexed by its verdict (levels 3, 4, 6: by FileCheck::rule;
+  // level 2: by exam::Outcome).
+  const char* rejections[6] = {};
+  // The file levels: notices for an open failure and an empty file, result-line texts for
+  // a size out of bounds.
+  const char* openFailed = nullptr;
+  const char* empty = nullptr;
+  const char* tooSmall = nullptr;
+  const char* tooLarge = nullptr;
+  const char* admissionNotice = nullptr;  // level 1
+  const char* indexFormat = nullptr;      // level 2: one %d, the body-mass index
+  const char* greeting = nullptr;         // level 5: pre-filled message
+  const char* passReply = nullptr;        // level 5: the girl's answer before the congratulation
+};
+
+struct Level {
+  int templateId;
+  int passResult = 0;  // given to EndDialog on a pass
+  const FileCheck* file = nullptr;
+  LevelTexts texts = {};
+};
+
+struct NoticeCaptions {
+  const char* error;
+  const char* congrats;
+  const char* admission;
+};
+
+constexpr int kLevelCount = 6;
+constexpr int kFinish = kLevelCount + 1;
+
+// level 1 .. 6, and kFinish, the finish dialog, which has only its template.
+const Level& levelInfo(int level);
+extern const NoticeCaptions kCaptions;
