@@ -143,7 +143,7 @@ case $what in
       start=$(date +%s.%N)
       rc=0
       "$fuzz_build/$target" -seed="$seed" -runs="$runs" -max_len="$(fuzz_max_len "$level")" \
-        -print_final_stats=1 -artifact_prefix="$dir/" "$dir/corpus" "$fuzz_build/seeds/level$level" \
+        -print_final_stats=1 -artifact_prefix="$dir/" "$dir/corpus" "$repo/fuzz/corpus/level$level" \
         >"$dir/fuzz.log" 2>&1 || rc=$?
       end=$(date +%s.%N)
       soak_execs=$(sed -n "s/^stat::number_of_executed_units: *//p" "$dir/fuzz.log" | tail -n 1)

@@ -8,14 +8,14 @@ fuzz_build=$build/fuzz
 
 fuzz_compiler() { command -v clang++ || command -v clang++-14; }
 
-# Configures the fuzz build when needed and builds the given targets and the seeds; the
+# Configures the fuzz build when needed and builds the given targets; the
 # build's output is shown only when it fails.
 build_fuzz() {
   local log
   log=$(mktemp)
   if ! { [ -f "$fuzz_build/CMakeCache.txt" ] ||
     cmake -S "$repo/fuzz" -B "$fuzz_build" -DCMAKE_CXX_COMPILER="$(fuzz_compiler)"; } >"$log" 2>&1 ||
-    ! cmake --build "$fuzz_build" -j"$(nproc)" --target "$@" seeds >>"$log" 2>&1; then
+    ! cmake --build "$fuzz_build" -j"$(nproc)" --target "$@" >>"$log" 2>&1; then
     cat "$log" >&2
     rm -f "$log"
     return 1
@@ -76,7 +76,7 @@ run_level() {
   case "+$mode+" in *+value-profile+*) args+=(-use_value_profile=1) ;; esac
   case "+$mode+" in *+no-cmp+*) args+=(-use_cmp=0) ;; esac
   local corpora=("$dir/corpus")  # new inputs go here; the seeds stay untouched
-  case "+$mode+" in *+no-seeds+*) ;; *) corpora+=("$fuzz_build/seeds/level$level") ;; esac
+  case "+$mode+" in *+no-seeds+*) ;; *) corpora+=("$repo/fuzz/corpus/level$level") ;; esac
 
   local start end
   start=$(date +%s.%N)

@@ -35,7 +35,7 @@ for target in level1_soak level2_soak level3_soak level4_soak level4_repair_soak
   # The stopping build stops at a pass; from these seeds 2000 executions do not get there.
   [ "$target" = level6_nocmp ] && extra=(-use_cmp=0)
   if "$fuzz_build/$target" -seed=1 -runs=2000 -max_len="$(fuzz_max_len "$level")" "${extra[@]}" \
-    -artifact_prefix="$work/$target/" "$work/$target" "$fuzz_build/seeds/level$level" >"$log" 2>&1 &&
+    -artifact_prefix="$work/$target/" "$work/$target" "$repo/fuzz/corpus/level$level" >"$log" 2>&1 &&
     grep -q '^Done 2000 runs' "$log"; then
     echo "ok: $target, 2000 executions from the seeds"
   else
@@ -46,14 +46,14 @@ done
 
 for level in 1 2 3 4 5 6; do
   log=$work/level$level-winner.log
-  if ! "$fuzz_build/level$level" "$fuzz_build/winners/level$level.bin" >"$log" 2>&1 &&
+  if ! "$fuzz_build/level$level" "$repo/fuzz/winners/level$level.bin" >"$log" 2>&1 &&
     grep -q "^TUMBLEWICK: level $level passed" "$log"; then
     echo "ok: level$level reports the known winner as its pass"
   else
     fail "level$level did not report the known winner"
     tail -n 20 "$log"
   fi
-  seed=$(find "$fuzz_build/seeds/level$level" -type f | head -n 1)
+  seed=$(find "$repo/fuzz/corpus/level$level" -type f | head -n 1)
   if "$fuzz_build/level$level" "$seed" >"$log" 2>&1; then
     echo "ok: level$level lets its seed be"
   else

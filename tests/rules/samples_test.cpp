@@ -1,11 +1,14 @@
-// The starter files beside the game and the fuzz seeds: each is turned away for the intended
-// reason, and the documented way to grow a starter wins its level.
+// The starter files beside the game and the fuzz seeds, as committed: each is turned away for
+// the intended reason, and the documented way to grow a starter wins its level.
 #include "samples.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "level_table.h"
 #include "level1_signup_rule.h"
@@ -18,7 +21,14 @@
 namespace {
 
 using SizeVerdict = fileprobe::Step;
-using samples::Bytes;
+using Bytes = std::vector<std::uint8_t>;
+
+// path: relative to the source tree.
+Bytes committed(const std::string& path) {
+  std::ifstream in(std::string(TUMBLEWICK_SOURCE_DIR) + "/" + path, std::ios::binary);
+  EXPECT_TRUE(in.good()) << path;
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 std::uint32_t sizeOf(const Bytes& file) { return static_cast<std::uint32_t>(file.size()); }
 
@@ -32,8 +42,17 @@ SizeVerdict dinnerSize(const Bytes& file) {
 }
 dinner::Verdict dinnerRule(const Bytes& file) { return dinner::judge(file.data(), file.size()); }
 
+// 01.ZIP with B (bytes 8..11, big-endian) set to b and zeros appended or cut to size bytes.
+Bytes sesameWith(std::uint16_t b, std::size_t size) {
+  Bytes file = committed("resources/01.ZIP");
+  file[10] = static_cast<std::uint8_t>(b >> 8);
+  file[11] = static_cast<std::uint8_t>(b);
+  file.resize(size, 0);
+  return file;
+}
+
 TEST(StarterSesame, IsTurnedAwayOnlyForBeingTooSmall) {
-  const Bytes small = samples::starterSesame();
+  const Bytes small = committed("resources/01.ZIP");
   ASSERT_EQ(small.size(), 28u);
   const Bytes header = {0, 0, 0, 16, 0, 0, 0, 1, 0, 0, 0, 1};
   EXPECT_EQ(Bytes(small.begin(), small.begin() + 12), header);
@@ -42,34 +61,25 @@ TEST(StarterSesame, IsTurnedAwayOnlyForBeingTooSmall) {
 }
 
 TEST(StarterSesame, RaisingBTo340AndPaddingTo4096Passes) {
-  const Bytes small = samples::starterSesame();
-  const Bytes grown = samples::grownSesame();
-  ASSERT_EQ(grown.size(), 4096u);
-  EXPECT_EQ(Bytes(grown.begin(), grown.begin() + 8), Bytes(small.begin(), small.begin() + 8));
-  EXPECT_EQ(Bytes(grown.begin() + 8, grown.begin() + 12), (Bytes{0, 0, 1, 0x54}));
-  EXPECT_EQ(Bytes(grown.begin() + 12, grown.begin() + 28), Bytes(small.begin() + 12, small.end()));
+  const Bytes grown = sesameWith(340, 4096);
   EXPECT_EQ(sesameSize(grown), SizeVerdict::Rule);
   EXPECT_EQ(sesameRule(grown), sesame::Verdict::Pass);
 }
 
 TEST(StarterSesame, EitherStepAloneFails) {
-  Bytes padded = samples::starterSesame();
-  padded.resize(4096, 0);
+  const Bytes padded = sesameWith(1, 4096);
   EXPECT_EQ(sesameSize(padded), SizeVerdict::Rule);
   EXPECT_EQ(sesameRule(padded), sesame::Verdict::SizeMismatch);
 
-  Bytes raised = samples::starterSesame();
-  samples::putBig32(raised.data() + 8, samples::kGrownSesameB);
-  EXPECT_EQ(sesameRule(raised), sesame::Verdict::BadHeader) << "B may not exceed the size";
+  EXPECT_EQ(sesameRule(sesameWith(340, 28)), sesame::Verdict::BadHeader)
+      << "B may not exceed the size";
 
-  const Bytes justShort =
-      samples::sesame(samples::kSesameH, samples::kSesameA, samples::kGrownSesameB - 1, "x");
-  EXPECT_EQ(justShort.size(), 4084u);
+  const Bytes justShort = sesameWith(339, 4084);
   EXPECT_EQ(sesameSize(justShort), SizeVerdict::TooSmall) << "340 is the smallest B that grows";
 }
 
 TEST(StarterDinner, IsTurnedAwayOnlyForBeingTooSmall) {
-  const Bytes dish = samples::starterDinner();
+  const Bytes dish = committed("resources/02.ZIP");
   EXPECT_LT(dish.size(), 1024u);
   EXPECT_EQ(dinnerSize(dish), SizeVerdict::TooSmall);
   EXPECT_EQ(dinnerRule(dish), dinner::Verdict::Pass);
@@ -78,17 +88,15 @@ TEST(StarterDinner, IsTurnedAwayOnlyForBeingTooSmall) {
 }
 
 TEST(StarterDinner, AppendingTo1024AndRecomputingTheChecksumPasses) {
-  const Bytes dish = samples::starterDinner();
-  const Bytes meal = samples::grownDinner(1024);
-  ASSERT_EQ(meal.size(), 1024u);
-  EXPECT_EQ(Bytes(meal.begin() + 4, meal.begin() + static_cast<long>(dish.size())),
-            Bytes(dish.begin() + 4, dish.end()));
+  Bytes meal = committed("resources/02.ZIP");
+  meal.resize(1024, ' ');
+  samples::repairCrc(meal.data(), meal.size());
   EXPECT_EQ(dinnerSize(meal), SizeVerdict::Rule);
   EXPECT_EQ(dinnerRule(meal), dinner::Verdict::Pass);
 }
 
 TEST(StarterDinner, AppendingWithoutRecomputingFails) {
-  Bytes meal = samples::starterDinner();
+  Bytes meal = committed("resources/02.ZIP");
   meal.resize(1024, ' ');
   EXPECT_EQ(dinnerSize(meal), SizeVerdict::Rule);
   EXPECT_EQ(dinnerRule(meal), dinner::Verdict::Rejected);
@@ -112,9 +120,10 @@ TEST(CrcRepair, ReframesAnyMutatedSample) {
 
 // A seed that already passed would make every measured fuzz run meaningless.
 TEST(FuzzSeeds, EachLevelTurnsItsSeedAway) {
-  EXPECT_EQ(signup::judge(static_cast<int>(samples::nameSeed().size())), signup::Verdict::Reject);
+  EXPECT_EQ(signup::judge(static_cast<int>(committed("fuzz/corpus/level1/name.txt").size())),
+            signup::Verdict::Reject);
 
-  const Bytes form = samples::formSeed();
+  const Bytes form = committed("fuzz/corpus/level2/form.bin");
   auto field = [&form](std::size_t i) {
     return exam::asSigned(std::uint32_t{form[i * 4]} | std::uint32_t{form[i * 4 + 1]} << 8 |
                           std::uint32_t{form[i * 4 + 2]} << 16 |
@@ -124,17 +133,17 @@ TEST(FuzzSeeds, EachLevelTurnsItsSeedAway) {
   EXPECT_EQ(exam.outcome, exam::Outcome::Index);
   EXPECT_EQ(exam.index, 28) << "height 170, weight 60";
 
-  const Bytes picture = samples::photoSeed();
+  const Bytes picture = committed("fuzz/corpus/level3/photo.bmp");
   EXPECT_EQ(fileprobe::judgeSize(sizeOf(picture), *levelInfo(3).file), SizeVerdict::Rule);
   EXPECT_EQ(photo::judge(sizeOf(picture), picture.data()), photo::Verdict::Failed)
       << "an honest BMP: its header tells its true size";
 
-  EXPECT_EQ(sesameSize(samples::starterSesame()), SizeVerdict::TooSmall);
-  EXPECT_EQ(dinnerSize(samples::starterDinner()), SizeVerdict::TooSmall);
+  EXPECT_EQ(sesameSize(committed("fuzz/corpus/level4/01.ZIP")), SizeVerdict::TooSmall);
+  EXPECT_EQ(dinnerSize(committed("fuzz/corpus/level6/02.ZIP")), SizeVerdict::TooSmall);
 }
 
 TEST(FuzzSeeds, GreetingIsTheDialogsInCodePage936) {
-  const Bytes greeting = samples::greetingSeed();
+  const Bytes greeting = committed("fuzz/corpus/level5/greeting.txt");
   const std::string text(greeting.begin(), greeting.end());
   ASSERT_EQ(text.size(), 72u);
   EXPECT_EQ(text.find(','), 10u);
