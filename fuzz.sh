@@ -130,19 +130,18 @@ case $what in
     done
     ;;
   soak)
-    targets=(level1_soak level2_soak level3_soak level4_soak level4_repair_soak level5_soak
-      level6_soak level6_repair_soak)
+    targets=(level1 level2 level3 level4 level4_repair level5 level6 level6_repair)
     build_fuzz "${targets[@]}"
     echo "| Target | Executions | Seconds | Level passes counted | Sanitizer findings |"
     echo "|---|---|---|---|---|"
     failed=0
     for target in "${targets[@]}"; do
       level=${target:5:1}
-      dir=$fuzz_build/runs/$target
+      dir=$fuzz_build/runs/$target-soak
       rm -rf "$dir" && mkdir -p "$dir/corpus"
       start=$(date +%s.%N)
       rc=0
-      "$fuzz_build/$target" -seed="$seed" -runs="$runs" -max_len="$(fuzz_max_len "$level")" \
+      TUMBLEWICK_FUZZ_KEEP_GOING=1 "$fuzz_build/$target" -seed="$seed" -runs="$runs" -max_len="$(fuzz_max_len "$level")" \
         -print_final_stats=1 -artifact_prefix="$dir/" "$dir/corpus" "$repo/fuzz/corpus/level$level" \
         >"$dir/fuzz.log" 2>&1 || rc=$?
       end=$(date +%s.%N)

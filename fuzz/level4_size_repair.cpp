@@ -1,17 +1,11 @@
-// Level 4 (sesame weighing): the input is the picked file.
-//
-// Built with TUMBLEWICK_SIZE_REPAIR it also brings a custom mutator that, after every
-// mutation, grows or cuts the file to the size its header asks for: the length-field fix-up
-// that structure-aware fuzzers do.
+// Level 4's custom mutator: after every mutation it grows or cuts the file to the size its
+// header asks for, the length-field fix-up that structure-aware fuzzers do.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
 #include "level4_sesame_rule.h"
-#include "level_pass.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzzlab::judgeFileInput(4, data, size);
-  return 0;
-}
-
-#ifdef TUMBLEWICK_SIZE_REPAIR
 extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
 
 extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
@@ -24,4 +18,3 @@ extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t s
   if (wanted > mutated) std::memset(data + mutated, 0, wanted - mutated);
   return wanted;
 }
-#endif
