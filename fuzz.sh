@@ -19,8 +19,7 @@ usage() {
 }
 
 what=${1:-}
-[ -n "$what" ] || usage
-shift
+case $what in [1-6] | table | soak) shift ;; *) usage ;; esac
 seconds=60 seed=1 seeds=3 runs=1000000 compare=no
 techniques=()
 while [ $# -gt 0 ]; do
@@ -44,23 +43,12 @@ mode_of() {
   [ $# -eq 0 ] && echo plain || echo "$*"
 }
 
-# Builds what the modes need and checks that they apply to the level.
-prepare() {
-  local level=$1 mode targets=()
-  shift
-  for mode in "$@"; do
-    case "+$mode+" in
-      *+dict+*) [ -f "$repo/fuzz/level$level.dict" ] || { say "level $level has no dictionary"; exit 2; } ;;
-    esac
-    case "+$mode+" in
-      *+no-cmp+*) [ "$level" = 6 ] || { say "--no-cmp is built for level 6 only"; exit 2; } ;;
-    esac
-    case "+$mode+" in
-      *+repair+*) [ "$level" = 4 ] || [ "$level" = 6 ] || { say "--repair is for levels 4 and 6"; exit 2; } ;;
-    esac
-    targets+=("$(fuzz_target "$level" "$mode")")
-  done
-  build_fuzz "${targets[@]}"
+# Checks that a mode applies to the level: that it has a dictionary and a build for it.
+check_mode() {
+  case "+$2+" in
+    *+dict+*) [ -f "$fuzz_dir/level$1.dict" ] || { say "level $1 has no dictionary"; exit 2; } ;;
+  esac
+  fuzz_targets | grep -qx "$(fuzz_target "$1" "$2")" || { say "level $1 has no build for $2"; exit 2; }
 }
 
 # One run, told in full.
@@ -104,58 +92,37 @@ table_head() {
   echo "|---|---|---|---|---|"
 }
 
+build_fuzz
 case $what in
   [1-6])
     if [ $compare = yes ]; then
-      read -r -a modes <<<"$(fuzz_modes "$what")"
-      prepare "$what" "${modes[@]}"
+      read -r -a modes <<<"$(lab_value "$what" compare)"
       table_head
       table_rows "$what" "${modes[@]}"
     else
       mode=$(mode_of "${techniques[@]}")
-      prepare "$what" "$mode"
+      check_mode "$what" "$mode"
       report_run "$what" "$mode"
       [ "$run_beaten" = yes ]
     fi
     ;;
   table)
-    for level in 1 2 3 4 5 6; do
-      read -r -a modes <<<"$(fuzz_modes "$level")"
-      prepare "$level" "${modes[@]}"
-    done
     table_head
     for level in 1 2 3 4 5 6; do
-      read -r -a modes <<<"$(fuzz_modes "$level")"
+      read -r -a modes <<<"$(lab_value "$level" compare)"
       table_rows "$level" "${modes[@]}"
     done
     ;;
   soak)
-    targets=(level1 level2 level3 level4 level4_repair level5 level6 level6_repair)
-    build_fuzz "${targets[@]}"
     echo "| Target | Executions | Seconds | Level passes counted | Sanitizer findings |"
     echo "|---|---|---|---|---|"
     failed=0
-    for target in "${targets[@]}"; do
-      level=${target:5:1}
-      dir=$fuzz_build/runs/$target-soak
-      rm -rf "$dir" && mkdir -p "$dir/corpus"
-      start=$(date +%s.%N)
-      rc=0
-      TUMBLEWICK_FUZZ_KEEP_GOING=1 "$fuzz_build/$target" -seed="$seed" -runs="$runs" -max_len="$(fuzz_max_len "$level")" \
-        -print_final_stats=1 -artifact_prefix="$dir/" "$dir/corpus" "$repo/fuzz/corpus/level$level" \
-        >"$dir/fuzz.log" 2>&1 || rc=$?
-      end=$(date +%s.%N)
-      soak_execs=$(sed -n "s/^stat::number_of_executed_units: *//p" "$dir/fuzz.log" | tail -n 1)
-      passes=$(sed -n 's/^TUMBLEWICK: level [0-9] passed \([0-9]*\) times/\1/p' "$dir/fuzz.log")
+    for target in $(fuzz_targets); do
+      keep_going "$target" "$fuzz_build/runs/$target-soak" "$runs" "$seed"
       findings=none
-      if [ $rc -ne 0 ] || grep -q 'ERROR\|runtime error' "$dir/fuzz.log"; then
-        findings="see ${dir#"$repo"/}/fuzz.log"
-        failed=1
-      fi
-      printf '| %s | %s | %s | %s | %s |\n' "$target" "$soak_execs" \
-        "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.1f", b - a }')" "${passes:-0}" "$findings"
+      [ "$run_fault" = no ] || { findings="see ${run_log#"$repo"/}"; failed=1; }
+      printf '| %s | %s | %s | %s | %s |\n' "$target" "$run_execs" "$run_seconds" "$run_passes" "$findings"
     done
     exit $failed
     ;;
-  *) usage ;;
 esac

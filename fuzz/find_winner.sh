@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lets the fuzzer win file levels and keeps what it found, so that the Wine tests can hand
-# those very files to the real game. Fixed random seed, bounded time: the same inputs every
-# run on the same build.
+# those very files to the real game. Each level's quickest technique (find_winner in its
+# .options), fixed random seed, bounded time: the same inputs every run on the same build.
 #   fuzz/find_winner.sh OUTDIR [LEVEL...]    LEVEL: 3, 4 or 6 (default: all three)
 # Writes OUTDIR/level3.bin, level4.bin, level6.bin; fails when a level held out.
 set -euo pipefail
@@ -11,25 +11,14 @@ out=${1:?usage: fuzz/find_winner.sh OUTDIR [LEVEL...]}
 shift
 levels=("$@")
 [ ${#levels[@]} -gt 0 ] || levels=(3 4 6)
-
-# The quickest technique measured for each level (docs/fuzzing.md).
-mode_for() {
-  case $1 in
-    3) echo plain ;;
-    4 | 6) echo repair+value-profile ;;
-    *) say "find_winner: level $1 is not a file level"; exit 2 ;;
-  esac
-}
-
-targets=()
-for level in "${levels[@]}"; do targets+=("$(fuzz_target "$level" "$(mode_for "$level")")"); done
-build_fuzz "${targets[@]}"
+build_fuzz
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
 status=0
 for level in "${levels[@]}"; do
-  mode=$(mode_for "$level")
+  mode=$(lab_value "$level" find_winner)
+  [ -n "$mode" ] || { say "find_winner: level $level is not a file level"; exit 2; }
   rm -f "$out/level$level.bin"
   run_level "$level" "$mode" 60 1 "$out/level$level.bin"
   if [ "$run_beaten" = yes ] && [ -s "$out/level$level.bin" ]; then
