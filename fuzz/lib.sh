@@ -45,7 +45,9 @@ fuzz_flags() {
 }
 
 # lab_value LEVEL KEY: a setting of the lab itself, from [lab] of the level's .options.
-lab_value() { ini_values lab "$fuzz_dir/level$1.options" 2>/dev/null | sed -n "s/^$2=//p"; }
+lab_value() {
+  [ ! -f "$fuzz_dir/level$1.options" ] || ini_values lab "$fuzz_dir/level$1.options" | sed -n "s/^$2=//p"
+}
 
 # The target that MODE (techniques joined by "+") runs for LEVEL.
 fuzz_target() {
