@@ -56,9 +56,23 @@ void registerMainClass(HINSTANCE instance) {
   RegisterClassExW(&wc);
 }
 
+// The texts go through the ANSI functions, and only code page 936 shows the Chinese ones;
+// every other code page gets the English edition. The resource loader picks the menu, the
+// dialog templates and the strings by the thread's UI language, so it is told the same.
+void chooseLanguage() {
+  if (GetACP() == 936) {
+    g_language = Language::Chinese;
+    SetThreadUILanguage(MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
+  } else {
+    g_language = Language::English;
+    SetThreadUILanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  chooseLanguage();
   LoadStringW(instance, STR_APP_TITLE, g_title, 100);
   LoadStringW(instance, STR_WINDOW_CLASS, g_windowClass, 100);
   registerMainClass(instance);

@@ -45,8 +45,8 @@ void pickFile(HWND dialog, const char* filter) {
 }
 
 void probeFile(HWND dialog, int level) {
-  const Level& row = levelInfo(level);
-  const FileCheck& check = *row.file;
+  const FileCheck& check = *levelInfo(level).file;
+  const LevelTexts& texts = levelTexts(level);
   char path[kPathBufferSize] = {};
   GetDlgItemTextA(dialog, CTL_FILE_PATH, path, sizeof path);
   // Write access is asked for on purpose: a read-only file, or one that an earlier level of
@@ -54,7 +54,7 @@ void probeFile(HWND dialog, int level) {
   const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    showNotice(dialog, row.texts.openFailed, kCaptions.error);
+    showNotice(dialog, texts.openFailed, captions().error);
     playJingle(Jingle::Closing);
     return;
   }
@@ -68,13 +68,13 @@ void probeFile(HWND dialog, int level) {
       });
   switch (verdict.step) {
     case fileprobe::Step::Empty:
-      showNotice(dialog, row.texts.empty, kCaptions.error);
+      showNotice(dialog, texts.empty, captions().error);
       break;
     case fileprobe::Step::TooSmall:
-      SetDlgItemTextA(dialog, CTL_RESULT, row.texts.tooSmall);
+      SetDlgItemTextA(dialog, CTL_RESULT, texts.tooSmall);
       break;
     case fileprobe::Step::TooLarge:
-      SetDlgItemTextA(dialog, CTL_RESULT, row.texts.tooLarge);
+      SetDlgItemTextA(dialog, CTL_RESULT, texts.tooLarge);
       break;
     case fileprobe::Step::Rule:
       if (verdict.passed()) {
@@ -84,7 +84,7 @@ void probeFile(HWND dialog, int level) {
         CloseHandle(file);
         return;
       }
-      SetDlgItemTextA(dialog, CTL_RESULT, row.texts.rejections[verdict.rule]);
+      SetDlgItemTextA(dialog, CTL_RESULT, texts.rejections[verdict.rule]);
       break;
   }
   playJingle(Jingle::Closing);

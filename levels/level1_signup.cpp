@@ -15,7 +15,7 @@ void submitName(HWND dialog) {
   } else {
     // Unlike the later levels, level 1 plays the closing jingle before its notice.
     playJingle(Jingle::Closing);
-    showNotice(dialog, levelInfo(1).texts.rejections[0], kCaptions.error);
+    showNotice(dialog, levelTexts(1).rejections[0], captions().error);
   }
 }
 
@@ -35,7 +35,7 @@ INT_PTR CALLBACK SignupProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
       return TRUE;
     case CTL_NOTICE:
       playJingle(Jingle::Fanfare);
-      showNotice(dialog, levelInfo(1).texts.admissionNotice, kCaptions.admission);
+      showNotice(dialog, levelTexts(1).admissionNotice, captions().admission);
       return TRUE;
     case IDCANCEL:
     case CTL_QUIT:

@@ -18,7 +18,7 @@ void submitForm(HWND dialog) {
   const std::int32_t weight = readField(dialog, CTL_WEIGHT);
   const std::int32_t height = readField(dialog, CTL_HEIGHT);
   const exam::Verdict verdict = exam::judge(clothes, shoes, weight, height);
-  const LevelTexts& texts = levelInfo(2).texts;
+  const LevelTexts& texts = levelTexts(2);
 
   if (verdict.outcome == exam::Outcome::Pass) {
     passLevel(dialog, 2);
@@ -28,7 +28,7 @@ void submitForm(HWND dialog) {
     SetDlgItemTextA(dialog, CTL_RESULT, text);
     playJingle(Jingle::Closing);
   } else {
-    showNotice(dialog, texts.rejections[static_cast<int>(verdict.outcome)], kCaptions.error);
+    showNotice(dialog, texts.rejections[static_cast<int>(verdict.outcome)], captions().error);
     playJingle(Jingle::Closing);
   }
 }

@@ -9,7 +9,7 @@ namespace {
 
 // A rejection is only the girl's reply: no jingle, no notice.
 void sendMessage(HWND dialog) {
-  const LevelTexts& texts = levelInfo(5).texts;
+  const LevelTexts& texts = levelTexts(5);
   char message[chat::kMessageBufferSize] = {};
   GetDlgItemTextA(dialog, CTL_MESSAGE, message, sizeof message);
   const int length = lstrlenA(message);
@@ -21,9 +21,7 @@ void sendMessage(HWND dialog) {
   passLevel(dialog, 5);
 }
 
-void writeGreeting(HWND dialog) {
-  SetDlgItemTextA(dialog, CTL_MESSAGE, levelInfo(5).texts.greeting);
-}
+void writeGreeting(HWND dialog) { SetDlgItemTextA(dialog, CTL_MESSAGE, levelTexts(5).greeting); }
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include "resource.h"
 
 HINSTANCE g_instance = nullptr;
+Language g_language = Language::Chinese;
 
 namespace {
 
@@ -26,6 +27,10 @@ const DLGPROC kProcedures[kFinish] = {SignupProc, ExamProc,   PhotoProc, SesameP
                                       ChatProc,   DinnerProc, AboutProc};
 
 }  // namespace
+
+const LevelTexts& levelTexts(int level) { return levelInfo(level).texts(g_language); }
+
+const NoticeCaptions& captions() { return noticeCaptions(g_language); }
 
 void playJingle(Jingle jingle) {
   switch (jingle) {
@@ -56,10 +61,9 @@ void leaveLevel(HWND dialog, WORD id) {
 }
 
 void passLevel(HWND dialog, int level) {
-  const Level& passed = levelInfo(level);
   playJingle(Jingle::Fanfare);
-  showNotice(dialog, passed.texts.pass, kCaptions.congrats);
-  EndDialog(dialog, passed.passResult);
+  showNotice(dialog, levelTexts(level).pass, captions().congrats);
+  EndDialog(dialog, levelInfo(level).passResult);
   runLevel(dialog, level + 1);
 }
 

@@ -9,6 +9,14 @@
 // Set once by wWinMain; every level dialog is created with it.
 extern HINSTANCE g_instance;
 
+// The edition the game plays in, chosen once by wWinMain from the ANSI code page before any
+// window exists. Chinese until then.
+extern Language g_language;
+
+// The texts of level 1 .. 6 and the notice captions, in that edition.
+const LevelTexts& levelTexts(int level);
+const NoticeCaptions& captions();
+
 INT_PTR CALLBACK SignupProc(HWND, UINT, WPARAM, LPARAM);
 INT_PTR CALLBACK ExamProc(HWND, UINT, WPARAM, LPARAM);
 INT_PTR CALLBACK PhotoProc(HWND, UINT, WPARAM, LPARAM);

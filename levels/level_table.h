@@ -1,7 +1,8 @@
-// The level table: for each level its template, how it is passed, its texts and, for the
-// file levels, its limits and picker filter. Free of platform code, so the fuzz lab, the
-// judge and the tests read the same rows as the game. Texts are in the code page that the
-// including target compiles narrow literals to (936 in the game, UTF-8 elsewhere).
+// The level table: for each level its template, how it is passed, its texts in both editions
+// and, for the file levels, its limits and picker filter. Free of platform code, so the fuzz
+// lab, the judge and the tests read the same rows as the game. The Chinese texts are in the
+// code page that the including target compiles narrow literals to (936 in the game, UTF-8
+// elsewhere); the English texts are plain ASCII, the same bytes in every code page.
 #pragma once
 
 #include <cstdint>
@@ -26,11 +27,19 @@ struct LevelTexts {
   const char* passReply = nullptr;        // level 5: the girl's answer before the congratulation
 };
 
+// The Chinese edition needs code page 936 to show its texts; every other code page gets the
+// English one.
+enum class Language { Chinese, English };
+
 struct Level {
   int templateId;
   int passResult = 0;  // given to EndDialog on a pass
   const FileCheck* file = nullptr;
-  LevelTexts texts = {};
+  LevelTexts chinese = {};  // code page 936
+  LevelTexts english = {};  // ASCII
+  const LevelTexts& texts(Language language) const {
+    return language == Language::English ? english : chinese;
+  }
 };
 
 struct NoticeCaptions {
@@ -44,4 +53,4 @@ constexpr int kFinish = kLevelCount + 1;
 
 // level 1 .. 6, and kFinish, the finish dialog, which has only its template.
 const Level& levelInfo(int level);
-extern const NoticeCaptions kCaptions;
+const NoticeCaptions& noticeCaptions(Language language);

@@ -6,6 +6,8 @@ build=${TUMBLEWICK_BUILD_DIR:-$repo/build}
 export WINEPREFIX=${TUMBLEWICK_WINEPREFIX:-$build/wine-prefix}
 # Wine takes the ANSI code page from the locale name; 936 needs no generated locale. Set
 # only for Wine (through env), so that bash does not warn about the missing locale.
+# zh_CN.UTF-8 gives code page 936 and the Chinese edition; play.sh --english sets
+# en_US.UTF-8 (code page 1252) for the English one.
 export TUMBLEWICK_LOCALE=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Test programs that must run as an ordinary user (see ensure_test_user).
@@ -71,7 +73,7 @@ ensure_locale() {
   local dir=$build/locale
   if [ ! -e "$dir/$TUMBLEWICK_LOCALE/LC_CTYPE" ]; then
     mkdir -p "$dir"
-    localedef -i zh_CN -f UTF-8 "$dir/$TUMBLEWICK_LOCALE" >/dev/null 2>&1 || true
+    localedef -i "${TUMBLEWICK_LOCALE%%.*}" -f UTF-8 "$dir/$TUMBLEWICK_LOCALE" >/dev/null 2>&1 || true
   fi
   [ -e "$dir/$TUMBLEWICK_LOCALE/LC_CTYPE" ] || say "could not compile the $TUMBLEWICK_LOCALE locale"
   export TUMBLEWICK_LOCPATH=$dir
