@@ -15,8 +15,7 @@ ctest --test-dir "$build/native" --output-on-failure
 
 say "fuzzer-found winners of the file levels, for the Wine tests"
 "$repo/fuzz/find_winner.sh" "$build/fuzz/winners-found"
-winners=$(cd "$build/fuzz/winners-found" && pwd)
-export TUMBLEWICK_FUZZ_WINNERS="Z:${winners//\//\\}"
+export TUMBLEWICK_FUZZ_WINNERS=$build/fuzz/winners-found
 
 say "formatting and static analysis"
 "$repo/scripts/lint.sh"

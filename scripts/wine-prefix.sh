@@ -6,7 +6,7 @@ set -euo pipefail
 prefix=${1:?prefix directory}
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-stamp=$prefix/.tumblewick-prefix-v1
+stamp=$prefix/.tumblewick-prefix-v3
 fonts=$prefix/drive_c/windows/Fonts
 # This Wine does not find the symbol font in its own data folder, so close boxes and other
 # frame buttons show letters ("r" for the cross); a copy in the prefix's font folder does.
@@ -37,6 +37,12 @@ done
 # Which calls the relay trace records when a test asks for it (WINEDEBUG=+relay).
 reg 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d \
   'kernel32.Beep;user32.MessageBoxA;user32.EndDialog;user32.DialogBoxParamW;user32.SetDlgItemTextA;user32.SetDlgItemInt;user32.GetDlgItemTextA;user32.GetDlgItemInt;kernel32.CreateFileA;kernel32.CloseHandle;kernel32.GetFileSize;kernel32.ReadFile;comdlg32.GetOpenFileNameA;user32.DestroyWindow;user32.PostQuitMessage'
+# Only the calls that the game's own code makes (wineboot's default exclusion list would
+# make Wine ignore the inclusion list).
+reg 'HKCU\Software\Wine\Debug' /v RelayFromInclude /t REG_SZ /d Velk_Game.exe
+env LC_ALL=zh_CN.UTF-8 wine reg delete 'HKCU\Software\Wine\Debug' /v RelayFromExclude /f >/dev/null 2>&1 || true
+# A crashing program ends at once instead of waiting for someone to close Wine's crash dialog.
+reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
 add_frame_font
 wineserver -w
 touch "$stamp"

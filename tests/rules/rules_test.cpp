@@ -1,0 +1,187 @@
+// Every boundary of the six level rules and of the file verdict, natively.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "level1_signup_rule.h"
+#include "level2_exam_rule.h"
+#include "level3_photo_rule.h"
+#include "level4_sesame_rule.h"
+#include "level5_chat_rule.h"
+#include "level6_dinner_rule.h"
+#include "level_table.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+Bytes word(std::uint32_t v, bool bigEndian) {
+  Bytes b(4);
+  for (int i = 0; i < 4; ++i)
+    b[static_cast<size_t>(i)] = static_cast<std::uint8_t>(v >> (bigEndian ? 24 - 8 * i : 8 * i));
+  return b;
+}
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(Rules, SignupNeedsMoreThan256Bytes) {
+  EXPECT_EQ(signup::judge(256), signup::Verdict::Reject);
+  EXPECT_EQ(signup::judge(257), signup::Verdict::Pass);
+}
+
+TEST(Rules, ExamChecksInOrderAndOnlyAZeroDivisorPasses) {
+  using O = exam::Outcome;
+  const struct {
+    std::int32_t clothes, shoes, weight, height;
+    O outcome;
+    std::int32_t index;
+  } rows[] = {
+      {4, 1, 0, 0, O::WrongClothes, 0},
+      {3, 1, 0, 0, O::WrongShoes, 0},
+      {3, 2, 2, 1, O::LighterThanClothes, 0},
+      {3, 2, -1, 170, O::LighterThanClothes, 0},
+      {3, 2, 3, 1, O::ShorterThanShoes, 0},
+      {3, 2, 1001, INT32_MIN, O::ShorterThanShoes, 0},
+      {3, 2, 1001, 201, O::TallerThanTwoMetres, 0},
+      {3, 2, 1001, 200, O::HeavierThanATonne, 0},
+      {3, 2, 3, 2, O::Pass, 0},
+      {3, 2, 1000, 2, O::Pass, 0},
+      {3, 2, 50, 101, O::Index, 0},
+      {3, 2, 50, 102, O::Index, 47},
+      {3, 2, 60, 170, O::Index, 28},
+      {3, 2, 1000, 143, O::Index, 997},
+      {3, 2, 1000, 144, O::Index, 498},
+      {3, 2, 1000, 175, O::Index, 498},
+      {3, 2, 1000, 176, O::Index, 332},
+      {3, 2, 1000, 200, O::Index, 332},
+  };
+  for (const auto& r : rows) {
+    const exam::Verdict v = exam::judge(r.clothes, r.shoes, r.weight, r.height);
+    EXPECT_EQ(v.outcome, r.outcome)
+        << r.clothes << " " << r.shoes << " " << r.weight << " " << r.height;
+    EXPECT_EQ(v.index, r.index) << r.weight << " " << r.height;
+  }
+  EXPECT_EQ(exam::asSigned(2147483648u), INT32_MIN);
+}
+
+TEST(Rules, PhotoHeaderMustOverstateTheRealSizeByMoreThan256) {
+  using V = photo::Verdict;
+  auto judge = [](std::uint32_t size, const std::string& magic, Bytes declared) {
+    return photo::judge(size, (Bytes(magic.begin(), magic.end()) + declared).data());
+  };
+  EXPECT_EQ(judge(1024, "BM", word(1281, false)), V::Pass);
+  EXPECT_EQ(judge(1024, "BM", word(1280, false)), V::Failed);
+  EXPECT_EQ(judge(262144, "BM", word(0xFFFFFFFFu, false)), V::Pass);  // unsigned
+  EXPECT_EQ(judge(1024, "BM", {0, 0, 0, 1}), V::Pass);                // little-endian
+  EXPECT_EQ(judge(1024, "bm", word(1281, false)), V::NotBmp);
+  EXPECT_EQ(judge(1024, "MB", word(1281, false)), V::NotBmp);
+}
+
+TEST(Rules, SesameSizeIsHPlusTwelveABWrappingModulo2Pow32) {
+  using V = sesame::Verdict;
+  auto weigh = [](std::uint32_t size, std::uint32_t h, std::uint32_t a, std::uint32_t b,
+                  bool big = true) {
+    return sesame::judge(size, (word(h, big) + word(a, big) + word(b, big)).data());
+  };
+  EXPECT_EQ(weigh(4096, 16, 1, 340), V::Pass);
+  EXPECT_EQ(weigh(4096, 16, 1, 340, false), V::BadHeader);
+  EXPECT_EQ(weigh(4096, 17, 1, 340), V::SizeMismatch);
+  EXPECT_EQ(weigh(4096, 4, 1, 341), V::Pass);
+  EXPECT_EQ(weigh(4096, 3, 1, 341), V::BadHeader);
+  EXPECT_EQ(weigh(4096, 256, 1, 320), V::Pass);
+  EXPECT_EQ(weigh(4096, 257, 1, 320), V::BadHeader);
+  EXPECT_EQ(weigh(4096, 16, 0, 340), V::BadHeader);
+  EXPECT_EQ(weigh(4096, 16, 340, 0), V::BadHeader);
+  EXPECT_EQ(weigh(4096, 16, 4097, 1), V::BadHeader);
+  EXPECT_EQ(weigh(4096, 16, 1, 4097), V::BadHeader);
+  EXPECT_EQ(weigh(4096, 16, 4096, 4096), V::SizeMismatch);
+  // 12 * 1696 * 633154 = 3 * 2^32 + 1048320: the product wraps.
+  EXPECT_EQ(weigh(1048576, 256, 1696, 633154), V::Pass);
+}
+
+TEST(Rules, ChatCountsBytesAfterOddCommasUpTo256) {
+  const std::string greeting = std::string(10, 'g') + "," + std::string(61, 'g');
+  const struct {
+    std::string message;
+    bool passes;
+  } rows[] = {
+      {greeting, false},
+      {greeting + std::string(194, 'a'), false},
+      {greeting + std::string(195, 'a'), true},
+      {std::string(256, 'a'), false},
+      {"," + std::string(256, 'a'), true},
+      {"," + std::string(255, 'a'), false},
+      {"," + std::string(128, 'a') + ",," + std::string(128, 'a'), true},
+      {"," + std::string(128, 'a') + "," + std::string(300, 'a') + "," + std::string(127, 'a'),
+       false},
+      {"," + std::string(127, 'a') + "\r\n" + std::string(127, 'a'), true},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(chat::passes(r.message.data(), r.message.size()), r.passes) << r.message;
+}
+
+TEST(Rules, DinnerNeedsTheCrc32OfTheBodyLittleEndianInFront) {
+  const std::string check = "123456789";
+  EXPECT_EQ(dinner::crc32(reinterpret_cast<const std::uint8_t*>(check.data()), 9), 0xCBF43926u);
+  const Bytes body(1020, 0);
+  const std::uint32_t crc = dinner::crc32(body.data(), body.size());
+  EXPECT_EQ(dinner::judge((word(crc, false) + body).data(), 1024), dinner::Verdict::Pass);
+  EXPECT_EQ(dinner::judge((word(crc, true) + body).data(), 1024), dinner::Verdict::Rejected);
+  Bytes changed = word(crc, false) + body;
+  changed[1023] = 1;
+  EXPECT_EQ(dinner::judge(changed.data(), 1024), dinner::Verdict::Rejected);
+}
+
+// The limits of each file level, how much is read, that the rest of the buffer is zero and
+// that the rule judges the real size, not the bytes read.
+TEST(FileVerdict, SizesReadsAndZeroFill) {
+  using S = fileprobe::Step;
+  const struct {
+    int level;
+    std::uint32_t min, max, buffer;
+  } levels[] = {{3, 1024, 262144, 4096}, {4, 4096, 1048576, 4096}, {6, 1024, 65535, 65536}};
+  for (const auto& l : levels) {
+    const FileCheck& check = *levelInfo(l.level).file;
+    ASSERT_EQ(check.bufferSize, l.buffer);
+    Bytes buffer(l.buffer);
+    const struct {
+      std::uint32_t size;
+      S step;
+    } rows[] = {{0, S::Empty},
+                {l.min - 1, S::TooSmall},
+                {l.min, S::Rule},
+                {l.max, S::Rule},
+                {l.max + 1, S::TooLarge},
+                {0x7FFFFFFFu, S::TooLarge},
+                {0x80000000u, S::TooSmall},
+                {0x80000000u + l.min, S::TooSmall},
+                {0xFFFFFFFFu, S::TooSmall}};
+    for (const auto& r : rows) {
+      std::uint32_t asked = 0;
+      std::fill(buffer.begin(), buffer.end(), 0xEE);
+      const fileprobe::Verdict v = fileprobe::judgeFile(
+          check, r.size, buffer.data(), [&](std::uint8_t* into, std::uint32_t n) {
+            asked = n;
+            std::memset(into, 'B', 1);  // a short read
+          });
+      EXPECT_EQ(v.step, r.step) << l.level << ": " << r.size;
+      EXPECT_EQ(asked, r.step == S::Rule ? std::min(r.size, l.buffer) : 0u)
+          << l.level << ": " << r.size;
+      if (r.step == S::Rule) {
+        EXPECT_EQ(std::count(buffer.begin() + 1, buffer.end(), 0), l.buffer - 1) << l.level;
+      }
+    }
+  }
+  // 8192 bytes declaring 4353: more than 4096 + 256, but not more than the real size + 256.
+  const Bytes head = Bytes{'B', 'M'} + word(4353, false);
+  const fileprobe::Verdict v = fileprobe::judgeFile(
+      *levelInfo(3).file, 8192, Bytes(4096).data(),
+      [&](std::uint8_t* into, std::uint32_t) { std::memcpy(into, head.data(), head.size()); });
+  EXPECT_EQ(v.rule, static_cast<int>(photo::Verdict::Failed));
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+// Plays the real Velk_Game.exe from a second process in the same Wine prefix, and reads the
+// game's own platform calls back from Wine's relay trace as short events, e.g. "closing" (the
+// closing jingle), "MessageBoxA L1 错误|不太对哦。" (owner, caption, text), "EndDialog L2 1008",
+// "DialogBoxParamW 130 L1" (template, owner), "ReadFile a.bmp 4096" (a handle is named after
+// the file it was opened on).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "level_table.h"
+
+using Seq = std::vector<std::string>;
+struct Top;
+
+// The game runs under the driver's own code page: 936 speaks Chinese, anything else English.
+Language language();
+const LevelTexts& texts(int level);
+const NoticeCaptions& captions();
+std::wstring env(const wchar_t* name);  // a variable that the wrapper script sets
+std::string utf8(const std::wstring& text);
+std::wstring wide(const std::string& text);
+
+class Game {
+ public:
+  Game();
+  ~Game();
+  Game(const Game&) = delete;
+  Game& operator=(const Game&) = delete;
+
+  HWND main() const { return main_; }
+  const std::wstring& dir() const { return dir_; }  // its working folder, removed afterwards
+  // Waits for the visible window of that name: "Main", "L1" .. "L6", "Fin", "About".
+  HWND window(const std::string& name);
+  HWND picker();                          // waits for the open-file dialog
+  void click(HWND window, int id) const;  // a posted WM_COMMAND, as a button or menu item does
+  void type(HWND window, int id, const std::wstring& text) const;
+  void key(HWND window, UINT vk) const;  // a posted key press
+  std::wstring text(HWND window, int id) const;
+  HWND focus() const;
+  // Runs the action, dismisses every notice, and returns the game's events once as many as
+  // expected have come and the game has gone quiet, or after a few seconds.
+  Seq run(const std::function<void()>& action, const Seq& expected);
+  DWORD exitCode();  // waits for the process to end; STILL_ACTIVE if it does not
+  // Writes a file into the game's working folder, extended to `length` if given; its path.
+  std::wstring file(const std::wstring& name, const std::string& bytes, long long length = 0) const;
+
+ private:
+  void poll();
+  HWND find(const std::function<bool(const Top&)>& wanted, DWORD ms = 4000);
+  std::string brief(const std::string& call);
+  std::string name(std::uint64_t window);
+
+  PROCESS_INFORMATION process_{};
+  HWND main_ = nullptr;
+  std::wstring dir_;
+  HANDLE trace_ = INVALID_HANDLE_VALUE;
+  std::string unparsed_;  // read from the trace, not yet a whole line
+  Seq events_;
+  size_t seen_ = 0;                 // events already returned by run()
+  std::vector<size_t> boxes_;       // where each MessageBoxA stands in events_
+  std::vector<std::string> shown_;  // "caption|text" of each notice, read from its window
+  std::vector<std::pair<HWND, std::string>> names_;
+  std::vector<std::pair<std::uint64_t, std::string>> files_;  // handle, file name
+  std::string opened_;                                        // the last file CreateFileA named
+};
+
+#define EXPECT_SEQ(game, action, ...)                                        \
+  do {                                                                       \
+    const Seq expected_ = __VA_ARGS__;                                       \
+    EXPECT_EQ((game).run([&] { action; }, expected_), expected_) << #action; \
+  } while (0)
