@@ -3,33 +3,48 @@
 #include <commdlg.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
 
-// The windows' captions, as the templates and the main window give them.
-struct Named {
-  const char* name;
-  const wchar_t* chinese;
-  const wchar_t* english;
+// The windows' captions, Chinese and English.
+const std::map<std::string, std::pair<std::wstring, std::wstring>> kWindows = {
+    {"L1", {L"Tumblewick 第1关(报名站)", L"Tumblewick Level 1 (Sign-up Desk)"}},
+    {"L2", {L"Tumblewick 第二关[体检中心]", L"Tumblewick Level 2 [Physical Exam Centre]"}},
+    {"L3", {L"Tumblewick 第三关[照片认证]", L"Tumblewick Level 3 [Photo Authentication]"}},
+    {"L4", {L"Tumblewick 第4关[餐厅]", L"Tumblewick Level 4 [Restaurant]"}},
+    {"L5", {L"Tumblewick 第5关[入学：漂亮女孩]", L"Tumblewick Level 5 [Enrolment: A Pretty Girl]"}},
+    {"L6",
+     {L"Tumblewick 第6关[烛光晚餐：兼得之道]",
+      L"Tumblewick Level 6 [Candlelit Dinner: Have Your Cake and Eat It]"}},
+    {"Fin", {L"闯关成功", L"All Levels Passed"}},
+    {"About", {L"关于 Velk_Game", L"About Velk_Game"}},
 };
-const Named kWindows[] = {
-    {"L1", L"Tumblewick 第1关(报名站)", L"Tumblewick Level 1 (Sign-up Desk)"},
-    {"L2", L"Tumblewick 第二关[体检中心]", L"Tumblewick Level 2 [Physical Exam Centre]"},
-    {"L3", L"Tumblewick 第三关[照片认证]", L"Tumblewick Level 3 [Photo Authentication]"},
-    {"L4", L"Tumblewick 第4关[餐厅]", L"Tumblewick Level 4 [Restaurant]"},
-    {"L5", L"Tumblewick 第5关[入学：漂亮女孩]", L"Tumblewick Level 5 [Enrolment: A Pretty Girl]"},
-    {"L6", L"Tumblewick 第6关[烛光晚餐：兼得之道]",
-     L"Tumblewick Level 6 [Candlelit Dinner: Have Your Cake and Eat It]"},
-    {"Fin", L"闯关成功", L"All Levels Passed"},
-    {"About", L"关于 Velk_Game", L"About Velk_Game"},
-};
-const char* const kJingles[][8] = {
+const Seq kJingles[] = {
     {"opening", "Beep 420/200", "Beep 550/300", "Beep 620/300", "Beep 750/500"},
     {"closing", "Beep 750/100", "Beep 620/150", "Beep 550/150", "Beep 420/250"},
     {"fanfare", "Beep 660/100", "Beep 660/100", "Beep 660/100", "Beep 520/50", "Beep 660/50",
      "Beep 880/150"},
+};
+// How each traced call reads. %N: the N-th argument's low 32 bits; xN: in hex; $N: the string
+// beside it; @N: the window it names; #N: the file a handle was opened on; ~N: unsigned or
+// signed; &N: a path's file name; !N: an argument that should be zero, shown if it is not.
+const std::map<std::string, std::string> kBriefs = {
+    {"Beep", "%0/%1"},
+    {"MessageBoxA", "@0 $2|$1!3"},
+    {"EndDialog", "@0 %1"},
+    {"DialogBoxParamW", "%1 @2!4"},
+    {"SetDlgItemTextA", "%1|$2"},
+    {"GetDlgItemTextA", "%1/%3"},
+    {"SetDlgItemInt", "%1=%2 ~3"},
+    {"GetDlgItemInt", "%1 ~3!2"},
+    {"CreateFileA", "&0,x1,%2,x3,%4,x5,x6"},
+    {"GetFileSize", "#0!1"},
+    {"ReadFile", "#0 %2!4"},
+    {"CloseHandle", "#0"},
+    {"GetOpenFileNameA", "*0"},
+    {"DestroyWindow", "@0"},
+    {"PostQuitMessage", "%0"},
 };
 
 std::wstring decode(const std::string& bytes, UINT codePage) {
@@ -47,56 +62,41 @@ bool waitFor(const std::function<bool()>& done, DWORD ms = 4000) {
   return true;
 }
 
-}  // namespace
-
-// A visible top-level window of the game, with its class name and caption.
-struct Top {
-  HWND window;
-  std::wstring cls, caption;
-};
-
-namespace {
-
-std::vector<Top> windowsOf(DWORD pid) {
-  std::pair<DWORD, std::vector<Top>> search{pid, {}};
+// The visible top-level windows of a process.
+std::vector<HWND> windowsOf(DWORD pid) {
+  std::pair<DWORD, std::vector<HWND>> search{pid, {}};
   EnumWindows(
       [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<std::pair<DWORD, std::vector<Top>>*>(p);
+        auto* s = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(p);
         DWORD owner = 0;
         GetWindowThreadProcessId(w, &owner);
-        wchar_t cls[64] = {}, caption[256] = {};
-        if (owner != s->first || !IsWindowVisible(w)) return TRUE;
-        GetClassNameW(w, cls, 64);
-        GetWindowTextW(w, caption, 256);
-        s->second.push_back({w, cls, caption});
+        if (owner == s->first && IsWindowVisible(w)) s->second.push_back(w);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));
   return search.second;
 }
+std::wstring caption(HWND w) {
+  wchar_t text[256] = {};
+  GetWindowTextW(w, text, 256);
+  return text;
+}
 
-// "Call dll.Name(args) ret=..." into the name and its arguments: numbers, each with the narrow
-// or wide string that the trace prints beside it (decoded; "..." where it was cut short).
-struct Call {
-  std::string name;
-  std::vector<std::uint64_t> args;
-  std::vector<std::string> strings;
-};
-bool parse(const std::string& line, Call& call) {
-  const size_t open = line.find('(');
-  const size_t dot = line.find('.');
-  if (line.compare(0, 5, "Call ") != 0 || dot > open || open == std::string::npos ||
-      line.find(' ', 5) < open) {
-    return false;
-  }
-  call.name = line.substr(dot + 1, open - dot - 1);
+// "Call dll.Name(args) ret=...": the name, each argument, and the string the trace prints
+// beside it (decoded; ending in "..." where the trace cut it short).
+bool parse(const std::string& line, std::string& name, std::vector<std::uint64_t>& args,
+           std::vector<std::string>& strings) {
+  const size_t open = line.find('('), dot = line.find('.');
+  if (line.compare(0, 5, "Call ") != 0 || dot > open || line.find(' ', 5) < open) return false;
+  name = line.substr(dot + 1, open - dot - 1);
   for (size_t i = open + 1; i < line.size() && line[i] != ')';) {
     char* end = nullptr;
-    call.args.push_back(std::strtoull(line.c_str() + i, &end, 16));
+    args.push_back(std::strtoull(line.c_str() + i, &end, 16));
     i = static_cast<size_t>(end - line.c_str());
     std::string text;
     const bool isWide = line.compare(i, 3, " L\"") == 0;
     if (isWide || line.compare(i, 2, " \"") == 0) {
+      const size_t from = i;
       for (i += isWide ? 3 : 2; i < line.size() && line[i] != '"'; ++i) {
         if (line[i] != '\\') {
           text += line[i];
@@ -107,10 +107,15 @@ bool parse(const std::string& line, Call& call) {
           text += line[i] == 'n' ? '\n' : line[i] == 'r' ? '\r' : line[i] == 't' ? '\t' : line[i];
         }
       }
-      text =
-          utf8(decode(text, isWide ? CP_UTF8 : 936)) + (line.compare(i + 1, 3, "...") ? "" : "...");
+      // Wine prints about 290 characters of a string and marks a cut by "...", but not always.
+      const bool cut = line.compare(i + 1, 3, "...") == 0 || i - from > 285;
+      size_t whole = 0;  // a cut may split a two-byte character: keep the whole ones
+      while (!isWide && whole < text.size())
+        whole += static_cast<unsigned char>(text[whole]) > 0x80 ? 2 : 1;
+      if (whole > text.size()) text.pop_back();
+      text = utf8(decode(text, isWide ? CP_UTF8 : 936)) + (cut ? "..." : "");
     }
-    call.strings.push_back(text);
+    strings.push_back(text);
     i = line.find_first_of(",)", i);
     if (i != std::string::npos && line[i] == ',') ++i;
   }
@@ -153,12 +158,12 @@ Game::Game() {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   SetEnvironmentVariableW(L"WINEDEBUG", L"+relay");  // the game's standard error is the trace
-  const BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                      dir_.c_str(), &startup, &process_);
+  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(),
+                     &startup, &process_)) {
+    waitFor([&] { return (main_ = FindWindowW(L"VUDOREZE", L"Velk_Game")) != nullptr; }, 30000);
+  }
   SetEnvironmentVariableW(L"WINEDEBUG", L"-all");
-  names_.emplace_back(
-      main_ = started ? find([](const Top& t) { return t.cls == L"VUDOREZE"; }, 30000) : nullptr,
-      "Main");
+  names_[main_] = "Main";
   if (!main_) ADD_FAILURE() << "the game's main window did not appear";
 }
 
@@ -172,43 +177,25 @@ Game::~Game() {
 
 std::string Game::name(std::uint64_t value) {
   const auto window = reinterpret_cast<HWND>(value);
-  for (const auto& [w, n] : names_) {
-    if (w == window) return n;
-  }
-  wchar_t caption[256] = {};
-  GetWindowTextW(window, caption, 256);
-  for (const Named& n : kWindows) {
-    if (caption == std::wstring(language() == Language::Chinese ? n.chinese : n.english)) {
-      names_.emplace_back(window, n.name);
-      return n.name;
-    }
+  if (names_.count(window)) return names_[window];
+  for (const auto& [n, captions] : kWindows) {
+    if (caption(window) == (language() == Language::Chinese ? captions.first : captions.second))
+      return names_[window] = n;
   }
   return hex(value);
 }
 
-HWND Game::find(const std::function<bool(const Top&)>& wanted, DWORD ms) {
-  HWND found = nullptr;
-  waitFor(
-      [&] {
-        for (const Top& t : windowsOf(process_.dwProcessId)) {
-          if (wanted(t)) found = t.window;
-        }
-        return found != nullptr;
-      },
-      ms);
-  return found;
-}
-
 HWND Game::window(const std::string& wanted) {
-  return find([&](const Top& t) {
-    return t.cls == L"#32770" && name(reinterpret_cast<std::uint64_t>(t.window)) == wanted;
+  HWND found = nullptr;
+  waitFor([&] {
+    poll();  // the open-file record is read while its dialog is open
+    for (HWND w : windowsOf(process_.dwProcessId)) {
+      if (wanted.empty() ? GetDlgItem(w, 0x47C) != nullptr : name(std::uint64_t(w)) == wanted)
+        found = w;  // 0x47C: the open-file dialog's file-name field
+    }
+    return found != nullptr;
   });
-}
-
-HWND Game::picker() {
-  poll();  // its record is read while it is open
-  return find(
-      [](const Top& t) { return GetDlgItem(t.window, 0x47C) != nullptr; });  // file-name field
+  return found;
 }
 
 void Game::click(HWND w, int id) const { PostMessageW(w, WM_COMMAND, static_cast<WPARAM>(id), 0); }
@@ -240,81 +227,78 @@ HWND Game::focus() const {
 }
 
 std::string Game::brief(const std::string& line) {
-  Call c;
-  if (!parse(line, c)) return {};
-  c.args.resize(8);
-  c.strings.resize(8);
-  auto n = [&](size_t i) { return std::to_string(c.args[i] & 0xFFFFFFFFu); };
-  auto sign = [&](size_t i) { return c.args[i] ? " s" : " u"; };
-  auto file = [&](std::uint64_t h) {
-    for (const auto& [value, f] : files_) {
-      if (value == h) return f;
+  std::string f;
+  std::vector<std::uint64_t> args;
+  std::vector<std::string> strings;
+  if (!parse(line, f, args, strings) || !kBriefs.count(f)) return {};
+  args.resize(8), strings.resize(8);
+  std::string out = f + " ";
+  for (const char* p = kBriefs.at(f).c_str(); *p; ++p) {
+    if (!std::strchr("%x$@#~&!*", *p)) {
+      out += *p;
+      continue;
     }
-    return hex(h);
-  };
-  const std::string& f = c.name;
-  if (f == "Beep") return "Beep " + n(0) + "/" + n(1);
-  if (f == "MessageBoxA") {
-    boxes_.push_back(events_.size());
-    return f + " " + name(c.args[0]) + " " + c.strings[2] + "|" + c.strings[1] +
-           (c.args[3] ? " type " + n(3) : "");
+    const size_t i = static_cast<size_t>(p[1] - '0');
+    const std::uint64_t a = args[i];
+    switch (*p++) {
+      case '%':
+        out += std::to_string(a & 0xFFFFFFFFu);
+        break;
+      case 'x':
+        out += hex(a & 0xFFFFFFFFu);
+        break;
+      case '$':
+        out += strings[i];
+        break;
+      case '@':
+        out += name(a);
+        break;
+      case '#':
+        out += f == "GetFileSize" ? (files_[a] = opened_) : files_.count(a) ? files_[a] : hex(a);
+        break;
+      case '~':
+        out += a ? "s" : "u";
+        break;
+      case '&':
+        out += opened_ = strings[i].substr(strings[i].find_last_of('\\') + 1);
+        break;
+      case '!':
+        out += a ? " " + hex(a) : "";
+        break;
+      case '*': {  // the open-file record, read from the game while its dialog is open
+        OPENFILENAMEA r{};
+        char filter[16] = {};
+        ReadProcessMemory(process_.hProcess, reinterpret_cast<void*>(a), &r, sizeof r, nullptr);
+        ReadProcessMemory(process_.hProcess, r.lpstrFilter, filter, sizeof filter - 1, nullptr);
+        out += std::to_string(r.lStructSize) + "," + hex(std::uint64_t(r.hwndOwner)) + "," +
+               std::to_string(r.nMaxFile) + "," + hex(r.Flags) + "," + filter + "|" +
+               (filter + std::strlen(filter) + 1);
+      }
+    }
   }
-  if (f == "EndDialog") return f + " " + name(c.args[0]) + " " + n(1);
-  if (f == "DialogBoxParamW")
-    return f + " " + n(1) + " " + name(c.args[2]) + (c.args[4] ? " param" : "");
-  if (f == "SetDlgItemTextA") return f + " " + n(1) + "|" + c.strings[2];
-  if (f == "GetDlgItemTextA") return f + " " + n(1) + "/" + n(3);
-  if (f == "SetDlgItemInt") return f + " " + n(1) + "=" + n(2) + sign(3);
-  if (f == "GetDlgItemInt") return f + " " + n(1) + sign(3) + (c.args[2] ? " flag" : "");
-  if (f == "CreateFileA") {
-    opened_ = c.strings[0].substr(c.strings[0].find_last_of('\\') + 1);
-    return f + " " + opened_ + "," + hex(c.args[1] & 0xFFFFFFFFu) + "," + n(2) + "," +
-           hex(c.args[3]) + "," + n(4) + "," + hex(c.args[5] & 0xFFFFFFFFu) + "," + hex(c.args[6]);
-  }
-  if (f == "GetFileSize") {
-    files_.emplace(files_.begin(), c.args[0], opened_);
-    return f + " " + opened_ + (c.args[1] ? " high" : "");
-  }
-  if (f == "ReadFile")
-    return f + " " + file(c.args[0]) + " " + n(2) + (c.args[4] ? " overlapped" : "");
-  if (f == "CloseHandle") return f + " " + file(c.args[0]);
-  if (f == "GetOpenFileNameA") {
-    // The record is the game's, read while its dialog is still open.
-    OPENFILENAMEA r{};
-    char filter[16] = {};
-    ReadProcessMemory(process_.hProcess, reinterpret_cast<void*>(c.args[0]), &r, sizeof r, nullptr);
-    ReadProcessMemory(process_.hProcess, r.lpstrFilter, filter, sizeof filter - 1, nullptr);
-    const size_t end = std::strlen(filter);
-    const std::string rest = filter + end + 1;
-    return f + " " + std::to_string(r.lStructSize) + "," +
-           hex(reinterpret_cast<std::uint64_t>(r.hwndOwner)) + "," + std::to_string(r.nMaxFile) +
-           "," + hex(r.Flags) + "," + filter + "|" + rest;
-  }
-  return f + " " + name(c.args[0]);  // DestroyWindow, PostQuitMessage
+  return out;
 }
 
 void Game::poll() {
-  for (const Top& t : windowsOf(process_.dwProcessId)) {
-    const std::string caption = utf8(t.caption);
-    if (t.cls != L"#32770" || (caption != captions().error && caption != captions().congrats &&
-                               caption != captions().admission)) {
-      name(reinterpret_cast<std::uint64_t>(t.window));
-      continue;
+  for (HWND w : windowsOf(process_.dwProcessId)) {
+    const std::string c = utf8(caption(w));
+    if (c == captions().error || c == captions().congrats || c == captions().admission) {
+      PostMessageW(w, WM_COMMAND, IDOK, 0);  // a notice: the trace has its text already
+      waitFor([&] { return !IsWindowVisible(w); });
+    } else {
+      name(std::uint64_t(w));  // while it is there to be named
     }
-    shown_.push_back(caption + "|" + utf8(text(t.window, 0xFFFF)));
-    PostMessageW(t.window, WM_COMMAND, IDOK, 0);
-    waitFor([&] { return !IsWindowVisible(t.window); });
   }
   char buffer[65536];
   for (DWORD got; ReadFile(trace_, buffer, sizeof buffer, &got, nullptr) && got > 0;) {
     unparsed_.append(buffer, got);
   }
-  char thread[16];
-  std::snprintf(thread, sizeof thread, "%04lx:", static_cast<unsigned long>(process_.dwThreadId));
+  char id[16];
+  std::snprintf(id, sizeof id, "%04lx:", static_cast<unsigned long>(process_.dwThreadId));
+  const std::string thread = id;
   for (size_t end; (end = unparsed_.find('\n')) != std::string::npos; unparsed_.erase(0, end + 1)) {
-    if (unparsed_.compare(0, std::strlen(thread), thread) != 0) continue;
-    const std::string event =
-        brief(unparsed_.substr(std::strlen(thread), end - std::strlen(thread)));
+    if (unparsed_.compare(0, thread.size(), thread) != 0) continue;
+    const std::string event = brief(unparsed_.substr(thread.size(), end - thread.size()));
     if (!event.empty()) events_.push_back(event);
   }
 }
@@ -330,31 +314,24 @@ Seq Game::run(const std::function<void()>& action, const Seq& expected) {
         GetTickCount() - last > (expected.empty() ? 400u : 150u))
       break;
   }
-  for (size_t i = 0; i < boxes_.size() && i < shown_.size(); ++i) {
-    std::string& box = events_[boxes_[i]];
-    box = box.substr(0, box.find(' ', box.find(' ') + 1) + 1) + shown_[i];
-  }
   Seq out;
-  for (size_t i = seen_; i < events_.size();) {
-    bool jingle = false;
-    for (const auto& j : kJingles) {
-      size_t k = 1;
-      while (j[k] && i + k - 1 < events_.size() && events_[i + k - 1] == j[k]) ++k;
-      if (!j[k]) {
-        out.push_back(j[0]), i += k - 1, jingle = true;
+  for (size_t i = seen_; i < events_.size(); ++i) {
+    out.push_back(events_[i]);
+    for (const Seq& j : kJingles) {  // a whole jingle stands as its name
+      if (events_.size() - i >= j.size() - 1 &&
+          std::equal(j.begin() + 1, j.end(), events_.begin() + static_cast<long>(i))) {
+        out.back() = j[0], i += j.size() - 2;
         break;
       }
     }
-    if (!jingle) out.push_back(events_[i++]);
   }
   seen_ = events_.size();
   // The trace cuts long strings short: such an event stands for the expected one it begins.
   for (size_t i = 0; i < out.size() && i < expected.size(); ++i) {
     const std::string& a = out[i];
     if (a.size() > 3 && a.compare(a.size() - 3, 3, "...") == 0 &&
-        expected[i].compare(0, a.size() - 3, a, 0, a.size() - 3) == 0) {
+        expected[i].compare(0, a.size() - 3, a, 0, a.size() - 3) == 0)
       out[i] = expected[i];
-    }
   }
   return out;
 }

@@ -8,13 +8,13 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "level_table.h"
 
 using Seq = std::vector<std::string>;
-struct Top;
 
 // The game runs under the driver's own code page: 936 speaks Chinese, anything else English.
 Language language();
@@ -28,14 +28,10 @@ class Game {
  public:
   Game();
   ~Game();
-  Game(const Game&) = delete;
-  Game& operator=(const Game&) = delete;
-
   HWND main() const { return main_; }
-  const std::wstring& dir() const { return dir_; }  // its working folder, removed afterwards
-  // Waits for the visible window of that name: "Main", "L1" .. "L6", "Fin", "About".
-  HWND window(const std::string& name);
-  HWND picker();                          // waits for the open-file dialog
+  // Waits for the visible window of that name: "L1" .. "L6", "Fin", "About"; or, with no
+  // name, for the open-file dialog.
+  HWND window(const std::string& name = {});
   void click(HWND window, int id) const;  // a posted WM_COMMAND, as a button or menu item does
   void type(HWND window, int id, const std::wstring& text) const;
   void key(HWND window, UINT vk) const;  // a posted key press
@@ -50,7 +46,6 @@ class Game {
 
  private:
   void poll();
-  HWND find(const std::function<bool(const Top&)>& wanted, DWORD ms = 4000);
   std::string brief(const std::string& call);
   std::string name(std::uint64_t window);
 
@@ -60,12 +55,10 @@ class Game {
   HANDLE trace_ = INVALID_HANDLE_VALUE;
   std::string unparsed_;  // read from the trace, not yet a whole line
   Seq events_;
-  size_t seen_ = 0;                 // events already returned by run()
-  std::vector<size_t> boxes_;       // where each MessageBoxA stands in events_
-  std::vector<std::string> shown_;  // "caption|text" of each notice, read from its window
-  std::vector<std::pair<HWND, std::string>> names_;
-  std::vector<std::pair<std::uint64_t, std::string>> files_;  // handle, file name
-  std::string opened_;                                        // the last file CreateFileA named
+  size_t seen_ = 0;  // events already returned by run()
+  std::map<HWND, std::string> names_;
+  std::map<std::uint64_t, std::string> files_;  // handle, the file it was opened on
+  std::string opened_;                          // the file the last CreateFileA named
 };
 
 #define EXPECT_SEQ(game, action, ...)                                        \

@@ -86,7 +86,7 @@ void pass(Game& g, HWND d, int level) {
     const std::string name = "level" + std::to_string(level) + ".bin";
     if (level == 3) {  // through the file dialog, as a player browses to it
       EXPECT_SEQ(g, g.click(d, CTL_BROWSE), {"GetOpenFileNameA 152,0,256,0,*.BMP|"});
-      HWND picker = g.picker();
+      HWND picker = g.window();
       ASSERT_TRUE(picker);
       EXPECT_SEQ(g, (g.type(picker, 0x47C, path), g.click(picker, IDOK)),
                  {"SetDlgItemTextA 1011|" + utf8(path)});
@@ -248,7 +248,7 @@ TEST(FileLevels, SizesVerdictsPickerAndHeldFiles) {
     EXPECT_SEQ(g, g.click(d, CTL_BROWSE),
                {std::string("GetOpenFileNameA 152,0,256,0,") + kFilters[level]});
     EXPECT_SEQ(g, g.click(d, CTL_BROWSE), {});  // ignored while a file dialog is open
-    EXPECT_SEQ(g, g.click(g.picker(), IDCANCEL), {"SetDlgItemTextA 1011|"});
+    EXPECT_SEQ(g, g.click(g.window(), IDCANCEL), {"SetDlgItemTextA 1011|"});
     auto submit = [&](const std::string& name, const std::string& content, const Seq& expected) {
       g.type(d, CTL_FILE_PATH, g.file(wide(name), content));
       EXPECT_SEQ(g, g.click(d, CTL_SUBMIT), expected);
