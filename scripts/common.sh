@@ -10,8 +10,6 @@ export WINEPREFIX=${TUMBLEWICK_WINEPREFIX:-$build/wine-prefix}
 # en_US.UTF-8 (code page 1252) for the English one.
 export TUMBLEWICK_LOCALE=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# Test programs that must run as an ordinary user (see ensure_test_user).
-export TUMBLEWICK_TEST_USER=tumblewick-test
 
 say() { printf '== %s\n' "$*" >&2; }
 
@@ -31,7 +29,7 @@ ensure_packages() {
 }
 
 game_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei locales)
-test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format clang-tidy cppcheck git
+test_packages=(g++ libgtest-dev googletest xvfb clang-format clang-tidy cppcheck git
   clang libclang-rt-14-dev)
 # The fuzz lab: clang with libFuzzer and the sanitizer runtimes.
 fuzz_packages=(cmake make clang libclang-rt-14-dev)
@@ -77,11 +75,4 @@ ensure_locale() {
   fi
   [ -e "$dir/$TUMBLEWICK_LOCALE/LC_CTYPE" ] || say "could not compile the $TUMBLEWICK_LOCALE locale"
   export TUMBLEWICK_LOCPATH=$dir
-}
-
-# Wine lets root open any file for writing whatever its permissions, so the tests of
-# read-only files run as this ordinary user (created here when missing; needs root).
-ensure_test_user() {
-  id -u "$TUMBLEWICK_TEST_USER" >/dev/null 2>&1 && return 0
-  useradd --create-home --shell /usr/sbin/nologin "$TUMBLEWICK_TEST_USER"
 }

@@ -282,7 +282,8 @@ std::string Game::brief(const std::string& line) {
 void Game::poll() {
   for (HWND w : windowsOf(process_.dwProcessId)) {
     const std::string c = utf8(caption(w));
-    if (c == captions().error || c == captions().congrats || c == captions().admission) {
+    if (!keepNotices &&
+        (c == captions().error || c == captions().congrats || c == captions().admission)) {
       PostMessageW(w, WM_COMMAND, IDOK, 0);  // a notice: the trace has its text already
       waitFor([&] { return !IsWindowVisible(w); });
     } else {

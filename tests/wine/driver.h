@@ -28,6 +28,7 @@ class Game {
  public:
   Game();
   ~Game();
+  bool keepNotices = false;  // leaves notices open for someone else to close
   HWND main() const { return main_; }
   // Waits for the visible window of that name: "L1" .. "L6", "Fin", "About"; or, with no
   // name, for the open-file dialog.
