@@ -70,7 +70,7 @@ TEST(Rules, ExamChecksInOrderAndOnlyAZeroDivisorPasses) {
 
 TEST(Rules, PhotoHeaderMustOverstateTheRealSizeByMoreThan256) {
   using V = photo::Verdict;
-  auto judge = [](std::uint32_t size, const std::string& magic, Bytes declared) {
+  auto judge = [](std::uint32_t size, const std::string& magic, const Bytes& declared) {
     return photo::judge(size, (Bytes(magic.begin(), magic.end()) + declared).data());
   };
   EXPECT_EQ(judge(1024, "BM", word(1281, false)), V::Pass);
