@@ -40,25 +40,17 @@ TEST(Rules, ExamChecksInOrderAndOnlyAZeroDivisorPasses) {
     O outcome;
     std::int32_t index;
   } rows[] = {
-      {4, 1, 0, 0, O::WrongClothes, 0},
-      {3, 1, 0, 0, O::WrongShoes, 0},
-      {3, 2, 2, 1, O::LighterThanClothes, 0},
-      {3, 2, -1, 170, O::LighterThanClothes, 0},
-      {3, 2, 3, 1, O::ShorterThanShoes, 0},
-      {3, 2, 1001, INT32_MIN, O::ShorterThanShoes, 0},
-      {3, 2, 1001, 201, O::TallerThanTwoMetres, 0},
-      {3, 2, 1001, 200, O::HeavierThanATonne, 0},
-      {3, 2, 3, 2, O::Pass, 0},
-      {3, 2, 1000, 2, O::Pass, 0},
-      {3, 2, 50, 101, O::Index, 0},
-      {3, 2, 50, 102, O::Index, 47},
-      {3, 2, 60, 170, O::Index, 28},
-      {3, 2, 1000, 143, O::Index, 997},
-      {3, 2, 1000, 144, O::Index, 498},
-      {3, 2, 1000, 175, O::Index, 498},
-      {3, 2, 1000, 176, O::Index, 332},
+      // clang-format off
+      {4, 1, 0, 0, O::WrongClothes, 0},           {3, 1, 0, 0, O::WrongShoes, 0},
+      {3, 2, 2, 1, O::LighterThanClothes, 0},     {3, 2, -1, 170, O::LighterThanClothes, 0},
+      {3, 2, 3, 1, O::ShorterThanShoes, 0},       {3, 2, 1001, INT32_MIN, O::ShorterThanShoes, 0},
+      {3, 2, 1001, 201, O::TallerThanTwoMetres, 0}, {3, 2, 1001, 200, O::HeavierThanATonne, 0},
+      {3, 2, 3, 2, O::Pass, 0},        {3, 2, 1000, 2, O::Pass, 0},    {3, 2, 50, 101, O::Index, 0},
+      {3, 2, 50, 102, O::Index, 47},   {3, 2, 60, 170, O::Index, 28},
+      {3, 2, 1000, 143, O::Index, 997}, {3, 2, 1000, 144, O::Index, 498},
+      {3, 2, 1000, 175, O::Index, 498}, {3, 2, 1000, 176, O::Index, 332},
       {3, 2, 1000, 200, O::Index, 332},
-  };
+  };  // clang-format on
   for (const auto& r : rows) {
     const exam::Verdict v = exam::judge(r.clothes, r.shoes, r.weight, r.height);
     EXPECT_EQ(v.outcome, r.outcome)
@@ -151,15 +143,10 @@ TEST(FileVerdict, SizesReadsAndZeroFill) {
     const struct {
       std::uint32_t size;
       S step;
-    } rows[] = {{0, S::Empty},
-                {l.min - 1, S::TooSmall},
-                {l.min, S::Rule},
-                {l.max, S::Rule},
-                {l.max + 1, S::TooLarge},
-                {0x7FFFFFFFu, S::TooLarge},
-                {0x80000000u, S::TooSmall},
-                {0x80000000u + l.min, S::TooSmall},
-                {0xFFFFFFFFu, S::TooSmall}};
+    } rows[] = {// clang-format off
+        {0, S::Empty}, {l.min - 1, S::TooSmall}, {l.min, S::Rule}, {l.max, S::Rule},
+        {l.max + 1, S::TooLarge}, {0x7FFFFFFFu, S::TooLarge}, {0x80000000u, S::TooSmall},
+        {0x80000000u + l.min, S::TooSmall}, {0xFFFFFFFFu, S::TooSmall}};  // clang-format on
     for (const auto& r : rows) {
       std::uint32_t asked = 0;
       std::fill(buffer.begin(), buffer.end(), 0xEE);

@@ -30,21 +30,14 @@ const Seq kJingles[] = {
 // beside it; @N: the window it names; #N: the file a handle was opened on; ~N: unsigned or
 // signed; &N: a path's file name; !N: an argument that should be zero, shown if it is not.
 const std::map<std::string, std::string> kBriefs = {
-    {"Beep", "%0/%1"},
-    {"MessageBoxA", "@0 $2|$1!3"},
-    {"EndDialog", "@0 %1"},
-    {"DialogBoxParamW", "%1 @2!4"},
-    {"SetDlgItemTextA", "%1|$2"},
-    {"GetDlgItemTextA", "%1/%3"},
-    {"SetDlgItemInt", "%1=%2 ~3"},
-    {"GetDlgItemInt", "%1 ~3!2"},
-    {"CreateFileA", "&0,x1,%2,x3,%4,x5,x6"},
-    {"GetFileSize", "#0!1"},
-    {"ReadFile", "#0 %2!4"},
-    {"CloseHandle", "#0"},
-    {"GetOpenFileNameA", "*0"},
-    {"DestroyWindow", "@0"},
+    // clang-format off
+    {"Beep", "%0/%1"}, {"MessageBoxA", "@0 $2|$1!3"}, {"EndDialog", "@0 %1"},
+    {"DialogBoxParamW", "%1 @2!4"}, {"SetDlgItemTextA", "%1|$2"}, {"GetDlgItemTextA", "%1/%3"},
+    {"SetDlgItemInt", "%1=%2 ~3"}, {"GetDlgItemInt", "%1 ~3!2"},
+    {"CreateFileA", "&0,x1,%2,x3,%4,x5,x6"}, {"GetFileSize", "#0!1"}, {"ReadFile", "#0 %2!4"},
+    {"CloseHandle", "#0"}, {"GetOpenFileNameA", "*0"}, {"DestroyWindow", "@0"},
     {"PostQuitMessage", "%0"},
+    // clang-format on
 };
 
 std::wstring decode(const std::string& bytes, UINT codePage) {
