@@ -225,6 +225,7 @@ std::string Game::brief(const std::string& line) {
   std::vector<std::string> strings;
   if (!parse(line, f, args, strings) || !kBriefs.count(f)) return {};
   args.resize(8), strings.resize(8);
+  if (f == "GetFileSize") files_[args[0]] = opened_;  // a handle is named after its file
   std::string out = f + " ";
   for (const char* p = kBriefs.at(f).c_str(); *p; ++p) {
     if (!std::strchr("%x$@#~&!*", *p)) {
@@ -234,30 +235,16 @@ std::string Game::brief(const std::string& line) {
     const size_t i = static_cast<size_t>(p[1] - '0');
     const std::uint64_t a = args[i];
     switch (*p++) {
-      case '%':
-        out += std::to_string(a & 0xFFFFFFFFu);
-        break;
-      case 'x':
-        out += hex(a & 0xFFFFFFFFu);
-        break;
-      case '$':
-        out += strings[i];
-        break;
-      case '@':
-        out += name(a);
-        break;
-      case '#':
-        out += f == "GetFileSize" ? (files_[a] = opened_) : files_.count(a) ? files_[a] : hex(a);
-        break;
-      case '~':
-        out += a ? "s" : "u";
-        break;
-      case '&':
-        out += opened_ = strings[i].substr(strings[i].find_last_of('\\') + 1);
-        break;
-      case '!':
-        out += a ? " " + hex(a) : "";
-        break;
+      // clang-format off
+      case '%': out += std::to_string(a & 0xFFFFFFFFu); break;
+      case 'x': out += hex(a & 0xFFFFFFFFu); break;
+      case '$': out += strings[i]; break;
+      case '@': out += name(a); break;
+      case '#': out += files_.count(a) ? files_[a] : hex(a); break;
+      case '~': out += a ? "s" : "u"; break;
+      case '&': out += opened_ = strings[i].substr(strings[i].find_last_of('\\') + 1); break;
+      case '!': out += a ? " " + hex(a) : ""; break;
+      // clang-format on
       case '*': {  // the open-file record, read from the game while its dialog is open
         OPENFILENAMEA r{};
         char filter[16] = {};
