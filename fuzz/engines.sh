@@ -7,11 +7,11 @@ engines=(zzuf afl afl-cmplog libfuzzer)
 judge_build=$build/judge
 afl_build=$fuzz_build-afl
 
-# The packages an engine needs beyond cmake and clang.
+# The packages an engine needs beyond the fuzz lab's own (scripts/common.sh).
 engine_packages() {
   case $1 in
-    zzuf) echo zzuf ;;
-    afl | afl-cmplog) echo afl++ ;;
+    zzuf) echo "${zzuf_packages[@]}" ;;
+    afl | afl-cmplog) echo "${afl_packages[@]}" ;;
   esac
 }
 

@@ -33,6 +33,9 @@ test_packages=(g++ libgtest-dev googletest xvfb imagemagick clang-format clang-t
   clang libclang-rt-14-dev)
 # The fuzz lab: clang with libFuzzer and the sanitizer runtimes.
 fuzz_packages=(cmake make clang libclang-rt-14-dev)
+# The other engines of its ladder (./fuzz.sh --engine, ./fuzz.sh table).
+zzuf_packages=(zzuf)
+afl_packages=(afl++)
 
 # Cross-compiles the game (and, with tests on, the Wine test program).
 build_game() {
