@@ -50,13 +50,12 @@ const LevelTexts& judgeTexts(int level) {
 }
 
 // Writes UTF-8 text: as UTF-16 to a Windows console, which would garble the bytes, and as the
-// bytes themselves anywhere else. The game's CR LF line ends become the platform's.
+// bytes themselves anywhere else. The game's CR LF line ends become LF, which the Windows C
+// library and console turn back into CR LF.
 void write(std::FILE* stream, const std::string& utf8) {
   std::string text;
   for (std::size_t i = 0; i < utf8.size(); ++i) {
-#ifndef _WIN32
     if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
-#endif
     text += utf8[i];
   }
 #ifdef _WIN32
