@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -177,10 +178,23 @@ int run(int argc, const Arg* const* argv) {
   return judgeInput(level, input);
 }
 
+// Whatever else goes wrong (no memory, a name the platform cannot convert) is the input's
+// fault, not a verdict.
+int guardedRun(int argc, const Arg* const* argv) noexcept {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& problem) {
+    std::fprintf(stderr, "tumblewick-judge: %s\n", problem.what());
+  } catch (...) {
+    std::fprintf(stderr, "tumblewick-judge: unexpected failure\n");
+  }
+  return kBadUsage;
+}
+
 }  // namespace
 
 #ifdef _WIN32
-int wmain(int argc, wchar_t** argv) { return run(argc, argv); }
+int wmain(int argc, wchar_t** argv) { return guardedRun(argc, argv); }
 #else
-int main(int argc, char** argv) { return run(argc, argv); }
+int main(int argc, char** argv) { return guardedRun(argc, argv); }
 #endif
