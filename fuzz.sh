@@ -2,10 +2,10 @@
 # The fuzz lab: lets a fuzzer try to beat a level through the level's own rule, and tells
 # whether it did, after how many executions and seconds, and where the winning input is.
 # Installs what the fuzzer needs first when missing. See docs/fuzzing.md.
-#   ./fuzz.sh LEVEL [--engine E] [--seconds N] [--seed N] [TECHNIQUE...]
-#       LEVEL 1-6; E: libfuzzer (default), afl, afl-cmplog or zzuf; TECHNIQUE (libFuzzer):
-#       --plain (default), --dict, --value-profile, --no-cmp (level 6), --repair (levels 4
-#       and 6), --no-seeds
+#   ./fuzz.sh LEVEL [--engine E] [--seconds N] [--seed N] [--corpus DIR] [TECHNIQUE...]
+#       LEVEL 1-6; E: libfuzzer (default), afl, afl-cmplog or zzuf; DIR: seeds of your own
+#       instead of fuzz/corpus/levelN; TECHNIQUE (libFuzzer): --plain (default), --dict,
+#       --value-profile, --no-cmp (level 6), --repair (levels 4 and 6), --no-seeds
 #   ./fuzz.sh LEVEL --compare [--seconds N] [--seeds K]  every libFuzzer technique for LEVEL,
 #                                                        with the random seeds 1..K (default 3)
 #   ./fuzz.sh table [--seconds N] [--seeds K]            the ladder: every engine on every level
@@ -33,6 +33,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=${2:?}; shift ;;
     --compare | --techniques) compare=yes ;;
     --engine) engine=${2:?}; shift ;;
+    --corpus) seed_corpus=$(cd "${2:?}" && pwd); shift ;;
     --plain) ;;
     --dict | --value-profile | --no-cmp | --repair | --no-seeds) techniques+=("${1#--}") ;;
     *) usage ;;

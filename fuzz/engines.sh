@@ -45,11 +45,12 @@ build_engine() {
 seconds_since() { run_seconds=$(awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'); }
 
 # zzuf LEVEL SECONDS SEED: zzuf seeds SEED*1000000 upwards flip bits of the level's seed file
+# (the first, where there are several)
 # as the judge reads it, until the judge exits 0 (a pass) or the time is up. zzuf -x reports
 # a failing exit, so the judge's exit status is inverted by sh.
 run_zzuf() {
   local level=$1 dir=$fuzz_build/runs/level$1-zzuf start seed_file won first=$(($3 * 1000000))
-  seed_file=$(find "$fuzz_dir/corpus/level$level" -type f | head -n 1)
+  seed_file=$(find "$(seeds_of "$level")" -type f | sort | head -n 1)
   rm -rf "$dir" && mkdir -p "$dir"
   run_log=$dir/fuzz.log run_winner=
   start=$(date +%s.%N)
@@ -76,7 +77,7 @@ run_afl() {
   run_log=$dir/fuzz.log run_winner= run_mutations=
   start=$(date +%s.%N)
   AFL_SKIP_CPUFREQ=1 AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES=1 AFL_NO_UI=1 AFL_NO_AFFINITY=1 \
-    AFL_BENCH_UNTIL_CRASH=1 afl-fuzz -i "$fuzz_dir/corpus/level$level" -o "$dir/out" -s "$3" \
+    AFL_BENCH_UNTIL_CRASH=1 afl-fuzz -i "$(seeds_of "$level")" -o "$dir/out" -s "$3" \
     -V "$2" "${cmplog[@]}" -- "$afl_build/level$level" >"$run_log" 2>&1 </dev/null || true
   seconds_since "$start"
   crash=$(find "$dir/out/default/crashes" -name 'id:*' 2>/dev/null | sort | head -n 1)
