@@ -37,6 +37,8 @@ sleep 1
 say "release build 2: $again/build, from a copy of the sources in $again/sources"
 release_build "$again/sources" "$again/build"
 
+say "SHA-256 of build 1: $(sha256sum <"$out/build/$name.zip" | cut -d' ' -f1)"
+say "SHA-256 of build 2: $(sha256sum <"$again/build/$name.zip" | cut -d' ' -f1)"
 for file in game/Velk_Game.exe game/tumblewick-judge.exe "$name.zip"; do
   if ! cmp -s "$out/build/$file" "$again/build/$file"; then
     say "NOT REPRODUCIBLE: $file differs between the two builds"
