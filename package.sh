@@ -1,15 +1,52 @@
 #!/usr/bin/env bash
-# Builds the release archive build/release/Tumblewick-1.0-win64.zip: Velk_Game.exe, the
-# starter files 01.ZIP and 02.ZIP and README.txt for the player, in a folder of their own.
+# Builds the release archive build/release/Tumblewick-1.0-win64.zip: Velk_Game.exe,
+# tumblewick-judge.exe, the starter files 01.ZIP and 02.ZIP and README.txt for the player, in
+# a folder of their own. It builds twice, the second time a little later from a copy of the
+# sources in another folder, fails unless both builds give the same bytes, and prints the
+# archive's SHA-256: building a release's tagged commit must give that same SHA-256.
 # Installs the Debian packages it needs first.
 set -euo pipefail
 . "$(dirname "$0")/scripts/common.sh"
 
-ensure_packages "${game_packages[@]}"
+ensure_packages "${game_packages[@]}" "${release_packages[@]}"
+name=Tumblewick-1.0-win64
 out=$build/release
-cmake -S "$repo" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
-  -DBUILD_TESTING=OFF -DTUMBLEWICK_WERROR=ON >/dev/null
-cmake --build "$out" -j"$(nproc)"
-(cd "$out" && cpack -G ZIP >/dev/null)
-say "release archive: $out/Tumblewick-1.0-win64.zip"
-cmake -E tar tf "$out/Tumblewick-1.0-win64.zip"
+# Every file in the archive carries the commit's time.
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct)}
+[ -z "$(git -C "$repo" status --porcelain --untracked-files=no)" ] ||
+  say "warning: uncommitted changes are built in; the SHA-256 is not the commit's"
+
+# release_build SOURCE DIR: cross-builds SOURCE in DIR and zips the release as DIR/$name.zip.
+release_build() {
+  cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-w64-x86_64.cmake" \
+    -DBUILD_TESTING=OFF -DTUMBLEWICK_WERROR=ON >/dev/null
+  cmake --build "$2" -j"$(nproc)" >/dev/null
+  python3 "$1/scripts/release_zip.py" "$2/$name.zip" "$name" "$epoch" "$2/game/Velk_Game.exe" \
+    "$2/game/tumblewick-judge.exe" "$2/game/01.ZIP" "$2/game/02.ZIP" "$2/package/README.txt"
+}
+
+rm -rf "$out"
+say "release build 1: $out/build"
+release_build "$repo" "$out/build"
+
+again=$(mktemp -d)
+trap 'rm -rf "$again"' EXIT
+mkdir -p "$again/sources"
+(cd "$repo" && git ls-files -z | xargs -0 cp --parents -t "$again/sources")
+sleep 1
+say "release build 2: $again/build, from a copy of the sources in $again/sources"
+release_build "$again/sources" "$again/build"
+
+say "SHA-256 of build 1: $(sha256sum <"$out/build/$name.zip" | cut -d' ' -f1)"
+say "SHA-256 of build 2: $(sha256sum <"$again/build/$name.zip" | cut -d' ' -f1)"
+for file in game/Velk_Game.exe game/tumblewick-judge.exe "$name.zip"; do
+  if ! cmp -s "$out/build/$file" "$again/build/$file"; then
+    say "NOT REPRODUCIBLE: $file differs between the two builds"
+    cmp -l "$out/build/$file" "$again/build/$file" | head -n 20 >&2 || true
+    exit 1
+  fi
+done
+cp "$out/build/$name.zip" "$out/$name.zip"
+say "both builds gave the same Velk_Game.exe, tumblewick-judge.exe and $name.zip"
+cmake -E tar tf "$out/$name.zip"
+(cd "$out" && sha256sum "$name.zip")

@@ -23,4 +23,35 @@ function(tumblewick_game_options target)
     # -static: a clean Windows has no MinGW runtime DLLs to lend the game.
     target_link_options(${target} PRIVATE -municode -static -s)
   endif()
+  tumblewick_reproducible(${target})
+endfunction()
+
+# A console tool: its texts stay UTF-8 (it converts them itself where a console needs
+# UTF-16), and on Windows it is linked like the game, with wmain as its entry point.
+function(tumblewick_console_options target)
+  tumblewick_warnings(${target})
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /utf-8)
+    set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded")
+  elseif(WIN32)
+    target_link_options(${target} PRIVATE -municode -static -s)
+  endif()
+  if(WIN32)
+    tumblewick_reproducible(${target})
+  endif()
+endfunction()
+
+# The same sources give the same executable wherever and whenever they are built: no time
+# stamp in the PE header and no build or source folder in the code.
+function(tumblewick_reproducible target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /Brepro)
+    target_link_options(${target} PRIVATE /Brepro)
+  else()
+    target_compile_options(${target} PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                                             -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+    if(WIN32)
+      target_link_options(${target} PRIVATE -Wl,--no-insert-timestamp)
+    endif()
+  endif()
 endfunction()

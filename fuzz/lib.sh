@@ -98,6 +98,9 @@ keep_going() {
   TUMBLEWICK_FUZZ_KEEP_GOING=1 run_target "$1" "$2" -seed="$4" -runs="$3" "$fuzz_dir/corpus/${1%%_*}"
 }
 
+# The seed corpus of LEVEL: seed_corpus when set (fuzz.sh --corpus), else the level's own.
+seeds_of() { echo "${seed_corpus:-$fuzz_dir/corpus/level$1}"; }
+
 # run_level LEVEL MODE SECONDS SEED [ARTIFACT]: one run until the level is beaten or the time
 # is up. MODE is "plain" or techniques joined by "+": dict, value-profile, no-cmp, repair,
 # no-seeds. ARTIFACT, when given, is the exact path for the winning input. Fails when the
@@ -107,7 +110,7 @@ run_level() {
   [ -z "${5:-}" ] || args+=(-exact_artifact_path="$5")
   case "+$mode+" in *+dict+*) args+=(-dict="$fuzz_dir/level$level.dict") ;; esac
   case "+$mode+" in *+value-profile+*) args+=(-use_value_profile=1) ;; esac
-  case "+$mode+" in *+no-seeds+*) ;; *) args+=("$fuzz_dir/corpus/level$level") ;; esac
+  case "+$mode+" in *+no-seeds+*) ;; *) args+=("$(seeds_of "$level")") ;; esac
   run_target "$(fuzz_target "$level" "$mode")" "$fuzz_build/runs/level$level-$mode" "${args[@]}"
   [ "$run_fault" = no ] || { say "level $level ($mode): the fuzzer found a fault, not a pass; see $run_log"; return 1; }
 }

@@ -31,8 +31,13 @@ ensure_packages() {
 game_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei locales)
 test_packages=(g++ libgtest-dev googletest xvfb clang-format clang-tidy cppcheck git
   clang libclang-rt-14-dev)
+# package.sh: the archive is written by Python and its time taken from git.
+release_packages=(python3 git)
 # The fuzz lab: clang with libFuzzer and the sanitizer runtimes.
 fuzz_packages=(cmake make clang libclang-rt-14-dev)
+# The other engines of its ladder (./fuzz.sh --engine, ./fuzz.sh table).
+zzuf_packages=(zzuf)
+afl_packages=(afl++)
 
 # Cross-compiles the game (and, with tests on, the Wine test program).
 build_game() {

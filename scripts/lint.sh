@@ -9,9 +9,9 @@ mapfile -t sources < <(git ls-files '*.cpp' '*.h' 2>/dev/null || find app levels
 echo "== clang-format (${#sources[@]} files)"
 clang-format --dry-run --Werror "${sources[@]}"
 
-echo "== cppcheck (game sources)"
+echo "== cppcheck (game sources and the judge)"
 cppcheck --quiet --std=c++20 --enable=warning,style,performance,portability --inline-suppr \
-  --suppress=missingIncludeSystem --error-exitcode=1 -I levels -I resources app levels
+  --suppress=missingIncludeSystem --error-exitcode=1 -I levels -I resources app levels tools
 
 checks='-*,bugprone-*,performance-*,portability-*,-bugprone-easily-swappable-parameters'
 log=$(mktemp)
@@ -23,12 +23,13 @@ tidy() {
   fi
 }
 
-echo "== clang-tidy (level rules, through their native tests)"
-tidy -p "${TUMBLEWICK_BUILD_DIR:-$repo/build}/native" --header-filter='levels/.*' tests/rules/*.cpp
+echo "== clang-tidy (level rules, through their native tests and the judge)"
+tidy -p "${TUMBLEWICK_BUILD_DIR:-$repo/build}/native" --header-filter='levels/.*' tests/rules/*.cpp \
+  tools/*.cpp
 
 echo "== clang-tidy (game sources, for the Windows target)"
 gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
-tidy --header-filter='(app|levels)/.*' app/*.cpp levels/*.cpp -- --target=x86_64-w64-mingw32 \
+tidy --header-filter='(app|levels)/.*' app/*.cpp levels/*.cpp tools/*.cpp -- --target=x86_64-w64-mingw32 \
   -std=c++20 -DUNICODE -D_UNICODE -Ilevels -Iresources \
   -isystem "$gcc_dir/include/c++" -isystem "$gcc_dir/include/c++/x86_64-w64-mingw32" \
   -isystem /usr/x86_64-w64-mingw32/include
