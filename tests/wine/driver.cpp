@@ -136,6 +136,35 @@ std::string utf8(const std::wstring& text) {
   return out;
 }
 std::wstring wide(const std::string& text) { return decode(text, CP_UTF8); }
+std::string judge(int level, const std::wstring& path) {
+  std::wstring game = env(L"TUMBLEWICK_GAME");
+  std::wstring command = L"\"" + game.substr(0, game.find_last_of(L'\\') + 1) +
+                         L"tumblewick-judge.exe\" " + std::to_wstring(level) + L" \"" + path +
+                         L"\"";
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = writeEnd;
+  PROCESS_INFORMATION judge{};
+  std::string out;
+  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                     &judge)) {
+    CloseHandle(writeEnd), writeEnd = nullptr;
+    char buffer[4096];
+    for (DWORD got; ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0;)
+      out.append(buffer, got);
+    WaitForSingleObject(judge.hProcess, 5000);
+    CloseHandle(judge.hThread);
+    CloseHandle(judge.hProcess);
+  }
+  CloseHandle(readEnd);
+  if (writeEnd) CloseHandle(writeEnd);
+  return out;
+}
 Language language() { return GetACP() == 936 ? Language::Chinese : Language::English; }
 const LevelTexts& texts(int level) { return levelInfo(level).texts(language()); }
 const NoticeCaptions& captions() { return noticeCaptions(language()); }

@@ -3,6 +3,8 @@
 // templates, ids, results, tones and call arguments are written out here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "driver.h"
 #include "resource.h"
 
@@ -55,6 +57,22 @@ Seq passed(int level) {
 std::string bytes(std::uint32_t size, const std::string& head = {}) {
   std::string b(size, '\0');
   return b.replace(0, head.size(), head);
+}
+// The console judge says of a file what the game shows for it.
+void judged(int level, const std::wstring& path, const Seq& shown) {
+  std::string want;
+  for (const std::string& e : shown) {
+    if (e.rfind("SetDlgItemTextA 1009|", 0) == 0) want += "result: " + e.substr(21) + "\n";
+    if (e.rfind("MessageBoxA", 0) == 0) want += "notice: " + e.substr(e.find('|') + 1) + "\n";
+  }
+  std::string said = judge(level, path);
+  for (std::string* s : {&want, &said}) s->erase(std::remove(s->begin(), s->end(), '\r'), s->end());
+  EXPECT_EQ(said, want) << utf8(path);
+}
+// A file beside the game: the starter files.
+std::wstring beside(const std::wstring& name) {
+  const std::wstring game = env(L"TUMBLEWICK_GAME");
+  return game.substr(0, game.find_last_of(L'\\') + 1) + name;
 }
 // A winning file of level 3, 4 or 6, as a fuzzer found it.
 std::wstring winner(int level) {
@@ -249,32 +267,40 @@ TEST(FileLevels, SizesVerdictsPickerAndHeldFiles) {
                {std::string("GetOpenFileNameA 152,0,256,0,") + kFilters[level]});
     EXPECT_SEQ(g, g.click(d, CTL_BROWSE), {});  // ignored while a file dialog is open
     EXPECT_SEQ(g, g.click(g.window(), IDCANCEL), {"SetDlgItemTextA 1011|"});
-    auto submit = [&](const std::string& name, const std::string& content, const Seq& expected) {
-      g.type(d, CTL_FILE_PATH, g.file(wide(name), content));
-      EXPECT_SEQ(g, g.click(d, CTL_SUBMIT), expected);
-    };
     const Seq open = {"GetDlgItemTextA 1011/256", "CreateFileA missing" + kOpen,
                       error(level, t.openFailed), "closing"};
     EXPECT_SEQ(g, (g.type(d, CTL_FILE_PATH, L"missing"), g.click(d, CTL_SUBMIT)), open);
-    const Seq sized = {"GetDlgItemTextA 1011/256", "CreateFileA s.bin" + kOpen,
-                       "GetFileSize s.bin"};
-    submit("s.bin", "", sized + Seq{error(level, t.empty), "closing", "CloseHandle s.bin"});
-    submit("s.bin", bytes(min - 1), sized + rejected("s.bin", t.tooSmall));
-    submit("s.bin", bytes(max + 1), sized + rejected("s.bin", t.tooLarge));
-    submit("s.bin", bytes(min), opened("s.bin", level, min) + rejected("s.bin", t.rejections[0]));
-    submit("s.bin", bytes(max), opened("s.bin", level, max) + rejected("s.bin", t.rejections[0]));
+    // Each file, and what the console judge says of it: what the game shows.
+    auto submit = [&](const std::wstring& path, const Seq& expected) {
+      EXPECT_SEQ(g, (g.type(d, CTL_FILE_PATH, path), g.click(d, CTL_SUBMIT)), expected);
+      judged(level, path, expected);
+    };
+    auto sized = [&](const std::string& name) {
+      return Seq{"GetDlgItemTextA 1011/256", "CreateFileA " + name + kOpen, "GetFileSize " + name};
+    };
+    submit(g.file(L"s.bin", ""),
+           sized("s.bin") + Seq{error(level, t.empty), "closing", "CloseHandle s.bin"});
+    submit(g.file(L"s.bin", bytes(min - 1)), sized("s.bin") + rejected("s.bin", t.tooSmall));
+    submit(g.file(L"s.bin", bytes(max + 1)), sized("s.bin") + rejected("s.bin", t.tooLarge));
+    submit(g.file(L"s.bin", bytes(min)),
+           opened("s.bin", level, min) + rejected("s.bin", t.rejections[0]));
+    submit(g.file(L"s.bin", bytes(max)),
+           opened("s.bin", level, max) + rejected("s.bin", t.rejections[0]));
     // From 2 GiB the low 32 bits of the size count as negative: too small.
-    const std::wstring sparse = g.file(L"s.bin", "", 0x80000000LL + min);
-    EXPECT_SEQ(g, (g.type(d, CTL_FILE_PATH, sparse), g.click(d, CTL_SUBMIT)),
-               sized + rejected("s.bin", t.tooSmall));
-    DeleteFileW(sparse.c_str());
-    if (level == 3)
-      submit("s.bin", bytes(2048, std::string("BM\0\x08", 4)),
+    submit(g.file(L"s.bin", "", 0x80000000LL + min),
+           sized("s.bin") + rejected("s.bin", t.tooSmall));
+    if (level == 3) {
+      submit(g.file(L"s.bin", bytes(2048, std::string("BM\0\x08", 4))),
              opened("s.bin", 3, 2048) + rejected("s.bin", t.rejections[1]));
+    } else {  // the starter file beside the game, too small
+      const std::string starter = level == 4 ? "01.ZIP" : "02.ZIP";
+      submit(beside(wide(starter)), sized(starter) + rejected(starter, t.tooSmall));
+    }
     if (level == 4) {
-      submit("s.bin", bytes(4096, std::string("\0\0\0\x11\0\0\0\x01\0\0\x01\x54", 12)),
+      submit(g.file(L"s.bin", bytes(4096, std::string("\0\0\0\x11\0\0\0\x01\0\0\x01\x54", 12))),
              opened("s.bin", 4, 4096) + rejected("s.bin", t.rejections[1]));
     }
+    judged(level, winner(level), {box(level, captions().congrats, t.pass)});
     pass(g, d, level);
     if (level == 4) pass(g, g.window("L5"), 5);
     d = g.window(L(level == 4 ? 6 : level + 1));
