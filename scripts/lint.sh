@@ -25,11 +25,11 @@ tidy() {
 
 echo "== clang-tidy (level rules, through their native tests and the judge)"
 tidy -p "${TUMBLEWICK_BUILD_DIR:-$repo/build}/native" --header-filter='levels/.*' tests/rules/*.cpp \
-  tools/*.cpp
+  tools/judge.cpp
 
 echo "== clang-tidy (game sources, for the Windows target)"
 gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 tidy --header-filter='(app|levels)/.*' app/*.cpp levels/*.cpp tools/*.cpp -- --target=x86_64-w64-mingw32 \
-  -std=c++20 -DUNICODE -D_UNICODE -Ilevels -Iresources \
+  -std=c++20 -DUNICODE -D_UNICODE -Ilevels -Iresources -Itests/wine \
   -isystem "$gcc_dir/include/c++" -isystem "$gcc_dir/include/c++/x86_64-w64-mingw32" \
   -isystem /usr/x86_64-w64-mingw32/include
