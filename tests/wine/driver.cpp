@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -136,33 +137,20 @@ std::string utf8(const std::wstring& text) {
   return out;
 }
 std::wstring wide(const std::string& text) { return decode(text, CP_UTF8); }
+std::wstring beside(const std::wstring& name) {
+  const std::wstring game = env(L"TUMBLEWICK_GAME");
+  return game.substr(0, game.find_last_of(L'\\') + 1) + name;
+}
 std::string judge(int level, const std::wstring& path) {
-  std::wstring game = env(L"TUMBLEWICK_GAME");
-  std::wstring command = L"\"" + game.substr(0, game.find_last_of(L'\\') + 1) +
-                         L"tumblewick-judge.exe\" " + std::to_wstring(level) + L" \"" + path +
-                         L"\"";
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = writeEnd;
-  PROCESS_INFORMATION judge{};
+  const std::wstring command = L"\"\"" + beside(L"tumblewick-judge.exe") + L"\" " +
+                               std::to_wstring(level) + L" \"" + path + L"\" 2>&1\"";
   std::string out;
-  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &judge)) {
-    CloseHandle(writeEnd), writeEnd = nullptr;
-    char buffer[4096];
-    for (DWORD got; ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0;)
-      out.append(buffer, got);
-    WaitForSingleObject(judge.hProcess, 5000);
-    CloseHandle(judge.hThread);
-    CloseHandle(judge.hProcess);
+  if (FILE* said = _wpopen(command.c_str(), L"rb")) {
+    for (int c; (c = std::fgetc(said)) != EOF;) {
+      if (c != '\r') out += static_cast<char>(c);
+    }
+    _pclose(said);
   }
-  CloseHandle(readEnd);
-  if (writeEnd) CloseHandle(writeEnd);
   return out;
 }
 Language language() { return GetACP() == 936 ? Language::Chinese : Language::English; }
@@ -321,7 +309,7 @@ Seq Game::run(const std::function<void()>& action, const Seq& expected) {
     poll();
     if (events_.size() != count) count = events_.size(), last = GetTickCount();
     if (count - seen_ >= expected.size() &&
-        GetTickCount() - last > (expected.empty() ? 400u : 150u))
+        GetTickCount() - last > (expected.empty() ? 300u : 100u))
       break;
   }
   Seq out;

@@ -23,7 +23,8 @@ const NoticeCaptions& captions();
 std::wstring env(const wchar_t* name);  // a variable that the wrapper script sets
 std::string utf8(const std::wstring& text);
 std::wstring wide(const std::string& text);
-// What the console judge beside the game prints for this input of a level.
+std::wstring beside(const std::wstring& name);  // a file beside the game
+// What the console judge beside the game prints for this input of a level, lines ending in LF.
 std::string judge(int level, const std::wstring& path);
 
 class Game {

@@ -65,14 +65,8 @@ void judged(int level, const std::wstring& path, const Seq& shown) {
     if (e.rfind("SetDlgItemTextA 1009|", 0) == 0) want += "result: " + e.substr(21) + "\n";
     if (e.rfind("MessageBoxA", 0) == 0) want += "notice: " + e.substr(e.find('|') + 1) + "\n";
   }
-  std::string said = judge(level, path);
-  for (std::string* s : {&want, &said}) s->erase(std::remove(s->begin(), s->end(), '\r'), s->end());
-  EXPECT_EQ(said, want) << utf8(path);
-}
-// A file beside the game: the starter files.
-std::wstring beside(const std::wstring& name) {
-  const std::wstring game = env(L"TUMBLEWICK_GAME");
-  return game.substr(0, game.find_last_of(L'\\') + 1) + name;
+  want.erase(std::remove(want.begin(), want.end(), '\r'), want.end());
+  EXPECT_EQ(judge(level, path), want) << utf8(path);
 }
 // A winning file of level 3, 4 or 6, as a fuzzer found it.
 std::wstring winner(int level) {

@@ -23,28 +23,19 @@ const WORD* resource(const wchar_t* type, int id, WORD lang) {
   return r ? static_cast<const WORD*>(LockResource(LoadResource(game(), r))) : nullptr;
 }
 
-// A DLGTEMPLATEEX header: style, position and size, then its font.
+// A DLGTEMPLATEEX header: styles, position and size, then its font.
 std::string header(const WORD* t, bool withSize = true) {
   if (!t || t[0] != 1 || t[1] != 0xFFFF) return "not an extended template";
-  DWORD exStyle, style;
-  std::memcpy(&exStyle, t + 4, 4);
-  std::memcpy(&style, t + 6, 4);
-  char s[96];
-  std::snprintf(s, sizeof s, "%lx %lx at %d,%d size %dx%d", static_cast<unsigned long>(exStyle),
-                static_cast<unsigned long>(style), short(t[9]), short(t[10]),
-                withSize ? short(t[11]) : 0, withSize ? short(t[12]) : 0);
   const WORD* p = t + 13;
   for (int field = 0; field < 3; ++field) {  // menu, class, caption
-    if (*p == 0xFFFF) {
-      p += 2;
-    } else {
-      while (*p++) {
-      }
-    }
+    p += *p == 0xFFFF ? 2 : std::wcslen(reinterpret_cast<const wchar_t*>(p)) + 1;
   }
-  return std::string(s) + " font " + std::to_string(p[0]) + "pt " + std::to_string(p[1]) + " " +
-         std::to_string(p[2] & 0xFF) + " " + std::to_string(p[2] >> 8) + " " +
-         utf8(reinterpret_cast<const wchar_t*>(p + 3));
+  char s[160];
+  std::snprintf(s, sizeof s, "%x %x at %d,%d size %dx%d font %upt %u %u %u %ls", t[4] | t[5] << 16,
+                t[6] | t[7] << 16, short(t[9]), short(t[10]), withSize ? short(t[11]) : 0,
+                withSize ? short(t[12]) : 0, p[0], p[1], p[2] & 0xFFu, p[2] >> 8u,
+                reinterpret_cast<const wchar_t*>(p + 3));
+  return s;
 }
 
 TEST(Resources, DialogHeaders) {
