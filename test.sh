@@ -24,4 +24,4 @@ prepare_prefix
 start_display
 trap stop_display EXIT
 wineserver -p >/dev/null 2>&1 || true  # one server for the whole run keeps each start fast
-ctest --test-dir "$build/win" --output-on-failure
+ctest --test-dir "$build/win" --output-on-failure --timeout 120

@@ -13,7 +13,7 @@ for lang in zh_CN.UTF-8:zh en_US.UTF-8:en; do
   rm -rf "$shots" && mkdir -p "$shots"
   game=$build/win/game
   TUMBLEWICK_SHOTS="Z:${shots//\//\\}" TUMBLEWICK_STARTERS="Z:${game//\//\\}" "$repo/tests/wine/run.sh" "${lang%%:*}" \
-    "$build/win/tests/wine/screenshots.exe" "$build/win/game/Velk_Game.exe"
+    "$build/win/screenshots.exe" "$build/win/game/Velk_Game.exe"
   for shot in "$shots"/*.bmp; do
     name=$(basename "$shot" .bmp)
     convert "$shot" "$repo/docs/screenshots/${name}$([ "${lang##*:}" = en ] && echo _en).png"

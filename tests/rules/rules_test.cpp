@@ -96,14 +96,10 @@ TEST(Rules, SesameSizeIsHPlusTwelveABWrappingModulo2Pow32) {
 }
 
 TEST(Rules, ChatCountsBytesAfterOddCommasUpTo256) {
-  const std::string greeting = std::string(10, 'g') + "," + std::string(61, 'g');
   const struct {
     std::string message;
     bool passes;
   } rows[] = {
-      {greeting, false},
-      {greeting + std::string(194, 'a'), false},
-      {greeting + std::string(195, 'a'), true},
       {std::string(256, 'a'), false},
       {"," + std::string(256, 'a'), true},
       {"," + std::string(255, 'a'), false},

@@ -15,6 +15,10 @@ const char* const kFilters[] = {"", "", "", "*.BMP|", "*.BMP|", "", "*.*|"};
 const std::uint32_t kReadBuffers[] = {0, 0, 0, 4096, 4096, 0, 65536};
 const std::string kOpen = ",c0000000,1,0,3,80,0";  // read+write, share read, OPEN_EXISTING
 const std::string kStart = "DialogBoxParamW 129 Main";
+// Level 2 reads its form in this order, each field unsigned.
+const int kForm[] = {CTL_CLOTHES_WEIGHT, CTL_SHOE_THICKNESS, CTL_WEIGHT, CTL_HEIGHT};
+const Seq kFormRead = {"GetDlgItemInt 1006 u", "GetDlgItemInt 1005 u", "GetDlgItemInt 1003 u",
+                       "GetDlgItemInt 1007 u"};
 
 std::string L(int level) { return level == 7 ? "Fin" : "L" + std::to_string(level); }
 std::string box(int level, const char* caption, const char* text) {
@@ -86,10 +90,7 @@ void pass(Game& g, HWND d, int level) {
   } else if (level == 2) {
     g.type(d, CTL_WEIGHT, L"60");
     g.type(d, CTL_HEIGHT, L"2");
-    EXPECT_SEQ(g, g.click(d, CTL_SUBMIT),
-               Seq{"GetDlgItemInt 1006 u", "GetDlgItemInt 1005 u", "GetDlgItemInt 1003 u",
-                   "GetDlgItemInt 1007 u"} +
-                   passed(2));
+    EXPECT_SEQ(g, g.click(d, CTL_SUBMIT), kFormRead + passed(2));
   } else if (level == 5) {
     EXPECT_SEQ(g, (g.type(d, CTL_MESSAGE, L"," + std::wstring(256, L'a')), g.click(d, CTL_SUBMIT)),
                Seq{"GetDlgItemTextA 1014/4096", result(texts(5).passReply)} + passed(5));
@@ -134,13 +135,8 @@ TEST(Shell, AboutBoxByMenuAndKeysClosesSilently) {
   Game g;
   auto alt = [&](bool shift) {  // the accelerators look at the real keyboard state
     SetForegroundWindow(g.main());
-    std::vector<INPUT> keys;
-    for (WORD vk : {WORD(VK_MENU), WORD(shift ? VK_SHIFT : 0), WORD(VK_OEM_2)}) {
-      if (vk) keys.push_back({INPUT_KEYBOARD, {.ki = {vk, 0, 0, 0, 0}}});
-    }
-    for (size_t i = keys.size(); i-- > 0;)
-      keys.push_back({INPUT_KEYBOARD, {.ki = {keys[i].ki.wVk, 0, KEYEVENTF_KEYUP, 0, 0}}});
-    SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+    for (int vk : {VK_MENU, shift ? VK_SHIFT : VK_MENU, VK_OEM_2}) keybd_event(BYTE(vk), 0, 0, 0);
+    for (int vk : {VK_OEM_2, VK_SHIFT, VK_MENU}) keybd_event(BYTE(vk), 0, KEYEVENTF_KEYUP, 0);
   };
   EXPECT_SEQ(g, g.click(g.main(), CMD_ABOUT), {"DialogBoxParamW 103 Main"});
   HWND about = g.window("About");
@@ -190,30 +186,23 @@ TEST(Exam, FormIsReadUnsignedAndCheckedInOrder) {
   Game g;
   HWND d = reach(g, 2);
   ASSERT_TRUE(d);
-  EXPECT_EQ(g.text(d, CTL_CLOTHES_WEIGHT), L"3");
-  EXPECT_EQ(g.text(d, CTL_SHOE_THICKNESS), L"2");
-  const Seq read = {"GetDlgItemInt 1006 u", "GetDlgItemInt 1005 u", "GetDlgItemInt 1003 u",
-                    "GetDlgItemInt 1007 u"};
   std::string index = texts(2).indexFormat;
   index.replace(index.find("%d"), 2, "28");
   const struct {
-    const wchar_t *clothes, *shoes, *weight, *height;
+    const wchar_t* form[4];  // clothes weight, shoe thickness, weight, height
     std::string shown;
   } rows[] = {
-      {L"", L"1", L"60", L"170", error(2, texts(2).rejections[0])},
-      {L"3", L"3", L"60", L"170", error(2, texts(2).rejections[1])},
-      {L"3", L"2", L"", L"170", error(2, texts(2).rejections[2])},
-      {L"3", L"2", L"60", L"2147483648", error(2, texts(2).rejections[3])},
-      {L"3", L"2", L"60", L"201", error(2, texts(2).rejections[4])},
-      {L"3", L"2", L"1001", L"170", error(2, texts(2).rejections[5])},
-      {L"3", L"2", L"60", L"170", result(index)},
+      {{L"", L"1", L"60", L"170"}, error(2, texts(2).rejections[0])},
+      {{L"3", L"3", L"60", L"170"}, error(2, texts(2).rejections[1])},
+      {{L"3", L"2", L"", L"170"}, error(2, texts(2).rejections[2])},
+      {{L"3", L"2", L"60", L"2147483648"}, error(2, texts(2).rejections[3])},
+      {{L"3", L"2", L"60", L"201"}, error(2, texts(2).rejections[4])},
+      {{L"3", L"2", L"1001", L"170"}, error(2, texts(2).rejections[5])},
+      {{L"3", L"2", L"60", L"170"}, result(index)},
   };
   for (const auto& r : rows) {
-    g.type(d, CTL_CLOTHES_WEIGHT, r.clothes);
-    g.type(d, CTL_SHOE_THICKNESS, r.shoes);
-    g.type(d, CTL_WEIGHT, r.weight);
-    g.type(d, CTL_HEIGHT, r.height);
-    EXPECT_SEQ(g, g.click(d, CTL_SUBMIT), read + Seq{r.shown, "closing"});
+    for (int i = 0; i < 4; ++i) g.type(d, kForm[i], r.form[i]);
+    EXPECT_SEQ(g, g.click(d, CTL_SUBMIT), kFormRead + Seq{r.shown, "closing"});
   }
   EXPECT_SEQ(g, g.key(GetDlgItem(d, CTL_HEIGHT), VK_RETURN), {});
   // From level 2 on the main window is usable: a second chain starts inside this one.
@@ -242,8 +231,6 @@ TEST(Chat, OnlyTheGirlAnswersARejection) {
              Seq{"GetDlgItemTextA 1014/4096", result(texts(5).passReply)} + passed(5));
 }
 
-// Every size boundary and verdict of levels 3, 4 and 6, the picker, and the files a passed
-// level holds until the chain unwinds.
 // The winners' sizes and times: a player's files are never written.
 std::string stamps() {
   std::string s;
@@ -255,6 +242,8 @@ std::string stamps() {
   return s;
 }
 
+// Every size boundary and verdict of levels 3, 4 and 6, the picker, and the files a passed
+// level holds until the chain unwinds from the finish dialog.
 TEST(FileLevels, SizesVerdictsPickerAndHeldFilesToTheFinish) {
   Game g;
   const std::string before = stamps();

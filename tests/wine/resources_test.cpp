@@ -60,28 +60,24 @@ TEST(Resources, DialogHeaders) {
   }
 }
 
-std::string menu(WORD lang) {
-  const WORD* r = resource(RT_MENU, 109, lang);
-  HMENU m = r ? LoadMenuIndirectW(r) : nullptr;
+// A menu as "popup{item=id;...}".
+std::string menu(HMENU m) {
   std::string s;
   for (int i = 0; i < GetMenuItemCount(m); ++i) {
     wchar_t text[64] = {};
     GetMenuStringW(m, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-    s += utf8(text) + "{";
     HMENU sub = GetSubMenu(m, i);
-    for (int k = 0; k < GetMenuItemCount(sub); ++k) {
-      GetMenuStringW(sub, static_cast<UINT>(k), text, 64, MF_BYPOSITION);
-      s += utf8(text) + "=" + std::to_string(GetMenuItemID(sub, k)) + ";";
-    }
-    s += "}";
+    s += utf8(text) +
+         (sub ? "{" + menu(sub) + "}" : "=" + std::to_string(GetMenuItemID(m, i)) + ";");
   }
-  DestroyMenu(m);
   return s;
 }
 
 TEST(Resources, Menus) {
-  EXPECT_EQ(menu(kChinese), "菜单{开始游戏=32772;退出=105;}帮助{关于=104;}");
-  EXPECT_EQ(menu(kEnglish), "Menu{Start game=32772;Exit=105;}Help{About=104;}");
+  EXPECT_EQ(menu(LoadMenuIndirectW(resource(RT_MENU, 109, kChinese))),
+            "菜单{开始游戏=32772;退出=105;}帮助{关于=104;}");
+  EXPECT_EQ(menu(LoadMenuIndirectW(resource(RT_MENU, 109, kEnglish))),
+            "Menu{Start game=32772;Exit=105;}Help{About=104;}");
 }
 
 // Chinese for every resource (English beside it for the menu, dialogs and strings) but the
