@@ -87,11 +87,10 @@ bool parse(const std::string& line, std::string& name, std::vector<std::uint64_t
     char* end = nullptr;
     args.push_back(std::strtoull(line.c_str() + i, &end, 16));
     i = static_cast<size_t>(end - line.c_str());
-    std::string text;
-    const bool isWide = line.compare(i, 3, " L\"") == 0;
-    if (isWide || line.compare(i, 2, " \"") == 0) {
+    std::string text;  // the game's strings are all narrow, in its code page
+    if (line.compare(i, 2, " \"") == 0) {
       const size_t from = i;
-      for (i += isWide ? 3 : 2; i < line.size() && line[i] != '"'; ++i) {
+      for (i += 2; i < line.size() && line[i] != '"'; ++i) {
         if (line[i] != '\\') {
           text += line[i];
         } else if (line[++i] == 'x') {
@@ -104,10 +103,9 @@ bool parse(const std::string& line, std::string& name, std::vector<std::uint64_t
       // Wine prints about 290 characters of a string and marks a cut by "...", but not always.
       const bool cut = line.compare(i + 1, 3, "...") == 0 || i - from > 285;
       size_t whole = 0;  // a cut may split a two-byte character: keep the whole ones
-      while (!isWide && whole < text.size())
-        whole += static_cast<unsigned char>(text[whole]) > 0x80 ? 2 : 1;
+      while (whole < text.size()) whole += static_cast<unsigned char>(text[whole]) > 0x80 ? 2 : 1;
       if (whole > text.size()) text.pop_back();
-      text = utf8(decode(text, isWide ? CP_UTF8 : 936)) + (cut ? "..." : "");
+      text = utf8(decode(text, 936)) + (cut ? "..." : "");
     }
     strings.push_back(text);
     i = line.find_first_of(",)", i);
@@ -336,8 +334,8 @@ Seq Game::run(const std::function<void()>& action, const Seq& expected) {
 
 DWORD Game::exitCode() {
   DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process_.hProcess, 5000) == WAIT_OBJECT_0)
-    GetExitCodeProcess(process_.hProcess, &code);
+  WaitForSingleObject(process_.hProcess, 5000);
+  GetExitCodeProcess(process_.hProcess, &code);  // STILL_ACTIVE if it has not ended
   return code;
 }
 
