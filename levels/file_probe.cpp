@@ -23,7 +23,7 @@ bool g_fileDialogOpen = false;
 // A level 6 of a second chain may refill it later: it is judged before any message is
 // dispatched.
 constexpr DWORD kStackBufferSize = 4096;
-std::uint8_t g_largeBuffer[65536];
+std::uint8_t g_largeBuffer[kLargestRead];
 
 }  // namespace
 

@@ -22,6 +22,9 @@ struct FileCheck {
 
 constexpr int kPassed = -1;
 
+// No level reads more than this (level 6 reads its whole file of at most 65535 bytes).
+constexpr std::uint32_t kLargestRead = 65536;
+
 namespace fileprobe {
 
 enum class Step { Empty, TooSmall, TooLarge, Rule };

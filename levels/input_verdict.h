@@ -35,9 +35,6 @@ struct Verdict {
   bool passed() const { return text == Text::Pass; }
 };
 
-// The largest number of leading bytes any level reads: level 6's whole-file buffer.
-constexpr std::uint32_t kLargestRead = 65536;
-
 namespace detail {
 
 inline std::uint32_t littleEndian32(const std::uint8_t* p) {

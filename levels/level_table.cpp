@@ -14,7 +14,7 @@ constexpr int ruleIndex(Verdict verdict) {
   return verdict == Verdict::Pass ? kPassed : static_cast<int>(verdict);
 }
 
-const FileCheck kPhotoCheck = {
+constexpr FileCheck kPhotoCheck = {
     .minSize = 1024,
     .maxSize = 262144,
     .bufferSize = 4096,
@@ -23,7 +23,7 @@ const FileCheck kPhotoCheck = {
                const std::uint8_t* bytes) { return ruleIndex(photo::judge(size, bytes)); },
 };
 
-const FileCheck kSesameCheck = {
+constexpr FileCheck kSesameCheck = {
     .minSize = 4096,
     .maxSize = 1048576,
     .bufferSize = 4096,   // an accepted file always fills it
@@ -32,7 +32,7 @@ const FileCheck kSesameCheck = {
                const std::uint8_t* bytes) { return ruleIndex(sesame::judge(size, bytes)); },
 };
 
-const FileCheck kDinnerCheck = {
+constexpr FileCheck kDinnerCheck = {
     .minSize = 1024,
     .maxSize = 65535,
     .bufferSize = 65536,  // holds every accepted file whole
@@ -40,6 +40,9 @@ const FileCheck kDinnerCheck = {
     .rule = [](std::uint32_t size,
                const std::uint8_t* bytes) { return ruleIndex(dinner::judge(bytes, size)); },
 };
+
+static_assert(kPhotoCheck.bufferSize <= kLargestRead && kSesameCheck.bufferSize <= kLargestRead &&
+              kDinnerCheck.bufferSize <= kLargestRead);
 
 const Level kLevels[kFinish] = {
     {
