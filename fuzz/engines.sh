@@ -41,9 +41,6 @@ build_engine() {
   rm -f "$log"
 }
 
-# Sets run_seconds to the seconds since START (date +%s.%N).
-seconds_since() { run_seconds=$(awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'); }
-
 # zzuf LEVEL SECONDS SEED: zzuf seeds SEED*1000000 upwards flip bits of the level's seed file
 # (the first, where there are several)
 # as the judge reads it, until the judge exits 0 (a pass) or the time is up. zzuf -x reports

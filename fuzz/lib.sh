@@ -89,9 +89,12 @@ run_target() {
   start=$(date +%s.%N)
   "$fuzz_build/$target" "${flags[@]}" -print_final_stats=1 -artifact_prefix="$dir/findings/" \
     "$dir/corpus" "$@" >"$run_log" 2>&1 || true
-  run_seconds=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
+  seconds_since "$start"
   read_log "$run_log"
 }
+
+# Sets run_seconds to the seconds since START (date +%s.%N).
+seconds_since() { run_seconds=$(awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'); }
 
 # keep_going TARGET DIR RUNS SEED: RUNS executions from the level's seeds, passes only counted.
 keep_going() {
