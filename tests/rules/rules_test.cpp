@@ -1,8 +1,6 @@
-// Every boundary of the six level rules and of the file verdict, natively.
+// Every boundary of the six level rules, natively (the file levels' size bounds: judge_test).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,7 +50,7 @@ TEST(Rules, ExamChecksInOrderAndOnlyAZeroDivisorPasses) {
       {3, 2, 1000, 200, O::Index, 332},
   };  // clang-format on
   for (const auto& r : rows) {
-    const exam::Verdict v = exam::judge(r.clothes, r.shoes, r.weight, r.height);
+    const exam::Verdict v = exam::judge({r.clothes, r.shoes, r.weight, r.height});
     EXPECT_EQ(v.outcome, r.outcome)
         << r.clothes << " " << r.shoes << " " << r.weight << " " << r.height;
     EXPECT_EQ(v.index, r.index) << r.weight << " " << r.height;
@@ -115,49 +113,6 @@ TEST(Rules, DinnerNeedsTheCrc32OfTheBodyLittleEndianInFront) {
   Bytes changed = word(crc, false) + body;
   changed[1023] = 1;
   EXPECT_EQ(dinner::judge(changed.data(), 1024), dinner::Verdict::Rejected);
-}
-
-// The limits of each file level, how much is read, that the rest of the buffer is zero and
-// that the rule judges the real size, not the bytes read.
-TEST(FileVerdict, SizesReadsAndZeroFill) {
-  using S = fileprobe::Step;
-  const struct {
-    int level;
-    std::uint32_t min, max, buffer;
-  } levels[] = {{3, 1024, 262144, 4096}, {4, 4096, 1048576, 4096}, {6, 1024, 65535, 65536}};
-  for (const auto& l : levels) {
-    const FileCheck& check = *levelInfo(l.level).file;
-    ASSERT_EQ(check.bufferSize, l.buffer);
-    Bytes buffer(l.buffer);
-    const struct {
-      std::uint32_t size;
-      S step;
-    } rows[] = {// clang-format off
-        {0, S::Empty}, {l.min - 1, S::TooSmall}, {l.min, S::Rule}, {l.max, S::Rule},
-        {l.max + 1, S::TooLarge}, {0x7FFFFFFFu, S::TooLarge}, {0x80000000u, S::TooSmall},
-        {0x80000000u + l.min, S::TooSmall}, {0xFFFFFFFFu, S::TooSmall}};  // clang-format on
-    for (const auto& r : rows) {
-      std::uint32_t asked = 0;
-      std::fill(buffer.begin(), buffer.end(), 0xEE);
-      const fileprobe::Verdict v = fileprobe::judgeFile(
-          check, r.size, buffer.data(), [&](std::uint8_t* into, std::uint32_t n) {
-            asked = n;
-            std::memset(into, 'B', 1);  // a short read
-          });
-      EXPECT_EQ(v.step, r.step) << l.level << ": " << r.size;
-      EXPECT_EQ(asked, r.step == S::Rule ? std::min(r.size, l.buffer) : 0u)
-          << l.level << ": " << r.size;
-      if (r.step == S::Rule) {
-        EXPECT_EQ(std::count(buffer.begin() + 1, buffer.end(), 0), l.buffer - 1) << l.level;
-      }
-    }
-  }
-  // 8192 bytes declaring 4353: more than 4096 + 256, but not more than the real size + 256.
-  const Bytes head = Bytes{'B', 'M'} + word(4353, false);
-  const fileprobe::Verdict v = fileprobe::judgeFile(
-      *levelInfo(3).file, 8192, Bytes(4096).data(),
-      [&](std::uint8_t* into, std::uint32_t) { std::memcpy(into, head.data(), head.size()); });
-  EXPECT_EQ(v.rule, static_cast<int>(photo::Verdict::Failed));
 }
 
 }  // namespace
