@@ -58,7 +58,9 @@ display::Verdict judge(int level, std::uint64_t size, Read&& read) {
   if (level == 2) {
     std::uint8_t bytes[sizeof(exam::Form)] = {};
     read(bytes, static_cast<std::uint32_t>(size < sizeof bytes ? size : sizeof bytes));
-    auto field = [&](int i) { return exam::asSigned(byteorder::littleEndian32(bytes + 4 * i)); };
+    auto field = [&](std::size_t i) {
+      return exam::asSigned(byteorder::littleEndian32(bytes + 4 * i));
+    };
     return display::of(exam::judge({field(0), field(1), field(2), field(3)}));
   }
   char message[chat::kMessageBufferSize];

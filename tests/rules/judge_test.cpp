@@ -78,7 +78,7 @@ std::vector<Case> cases() {
 }
 
 std::string saved(const std::string& name, const std::string& bytes, std::uint64_t size = 0) {
-  const std::string path = testing::TempDir() + name;
+  std::string path = testing::TempDir() + name;
   std::ofstream(path, std::ios::binary) << bytes;
   if (size != 0) std::filesystem::resize_file(path, size);
   return path;
@@ -99,7 +99,8 @@ std::string judge(const std::string& args, const std::string& input, int& status
 
 TEST(Judge, SaysWhatTheMappingShowsInBothLanguages) {
   for (const Case& c : cases()) {
-    const std::string file = saved("input.bin", c.bytes, c.size), level = std::to_string(c.level);
+    std::string args = std::to_string(c.level);
+    args += " " + saved("input.bin", c.bytes, c.size);
     for (const Language language : {Language::Chinese, Language::English}) {
       const display::Shown shown =
           display::shown(c.level, levelInfo(c.level).texts(language), c.verdict);
@@ -115,9 +116,8 @@ TEST(Judge, SaysWhatTheMappingShowsInBothLanguages) {
       const std::string locale =
           language == Language::Chinese ? "LC_ALL=zh_CN.UTF-8 " : "LC_ALL=C ";
       int status = 0;
-      EXPECT_EQ(judge(level + " " + file, "/dev/null", status, locale), want)
-          << level << ": " << c.bytes.size();
-      EXPECT_EQ(status, c.verdict.passed() ? 0 : 1) << level << ": " << c.bytes.size();
+      EXPECT_EQ(judge(args, "/dev/null", status, locale), want) << args;
+      EXPECT_EQ(status, c.verdict.passed() ? 0 : 1) << args;
     }
   }
 }
