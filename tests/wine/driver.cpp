@@ -164,12 +164,8 @@ Game::Game() {
   SetFilePointerEx(trace_, {}, nullptr, FILE_END);  // the games before this one wrote the rest
   std::wstring calls;  // the relay trace records the calls that kBriefs reads
   for (const auto& [call, brief] : kBriefs) calls += wide(call) + L";";
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Debug", 0, nullptr, 0, KEY_SET_VALUE,
-                  nullptr, &key, nullptr);
-  RegSetValueExW(key, L"RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(calls.c_str()),
-                 static_cast<DWORD>((calls.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Debug", L"RelayInclude", REG_SZ,
+                  calls.c_str(), static_cast<DWORD>((calls.size() + 1) * sizeof(wchar_t)));
   std::wstring command = L"\"" + env(L"TUMBLEWICK_GAME") + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
