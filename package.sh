@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the release archive build/release/Tumblewick-1.0-win64.zip: Velk_Game.exe,
-# tumblewick-judge.exe, the starter files 01.ZIP and 02.ZIP and README.txt for the player, in
-# a folder of their own. It builds twice, the second time a little later from a copy of the
+# Builds the release archive build/release/Tumblewick-1.0-win64.zip: the files that
+# cmake/package.cmake lists (the game, the judge, the starter files, the player's README), in a
+# folder of their own. It builds twice, the second time a little later from a copy of the
 # sources in another folder, fails unless both builds give the same bytes, and prints the
 # archive's SHA-256: building a release's tagged commit must give that same SHA-256.
 # Installs the Debian packages it needs first.
@@ -21,8 +21,9 @@ release_build() {
   cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-w64-x86_64.cmake" \
     -DBUILD_TESTING=OFF -DTUMBLEWICK_WERROR=ON >/dev/null
   cmake --build "$2" -j"$(nproc)" >/dev/null
-  python3 "$1/scripts/release_zip.py" "$2/$name.zip" "$name" "$epoch" "$2/game/Velk_Game.exe" \
-    "$2/game/tumblewick-judge.exe" "$2/game/01.ZIP" "$2/game/02.ZIP" "$2/package/README.txt"
+  local files
+  mapfile -t files <"$2/package/contents.txt"
+  python3 "$1/scripts/release_zip.py" "$2/$name.zip" "$name" "$epoch" "${files[@]}"
 }
 
 rm -rf "$out"

@@ -58,15 +58,15 @@ void registerMainClass(HINSTANCE instance) {
 
 // The texts go through the ANSI functions, and only code page 936 shows the Chinese ones;
 // every other code page gets the English edition. The resource loader picks the menu, the
-// dialog templates and the strings by the thread's UI language, so it is told the same.
+// dialog templates and the strings by the thread's UI language, and older Windows and Wine by
+// the thread's locale, so both are told the same.
 void chooseLanguage() {
-  if (GetACP() == 936) {
-    g_language = Language::Chinese;
-    SetThreadUILanguage(MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED));
-  } else {
-    g_language = Language::English;
-    SetThreadUILanguage(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-  }
+  g_language = languageOf(GetACP());
+  const LANGID language = g_language == Language::Chinese
+                              ? MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED)
+                              : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+  SetThreadUILanguage(language);
+  SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
 }
 
 }  // namespace
@@ -85,7 +85,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   UpdateWindow(window);
 
   HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAIN));
-  MSG msg;
+  MSG msg = {};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {  // -1 (an error) must not spin
     if (!TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) {
       TranslateMessage(&msg);

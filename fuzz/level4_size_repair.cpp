@@ -12,8 +12,7 @@ extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t s
                                                std::size_t maxSize, unsigned int /*seed*/) {
   const std::size_t mutated = LLVMFuzzerMutate(data, size, maxSize);
   if (mutated < sesame::kHeaderBytes) return mutated;
-  const std::uint32_t wanted = sesame::wantedSize(
-      sesame::bigEndian32(data), sesame::bigEndian32(data + 4), sesame::bigEndian32(data + 8));
+  const std::uint32_t wanted = sesame::wantedSize(data);
   if (wanted < sesame::kHeaderBytes || wanted > maxSize) return mutated;
   if (wanted > mutated) std::memset(data + mutated, 0, wanted - mutated);
   return wanted;

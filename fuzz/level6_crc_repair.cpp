@@ -3,13 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "samples.h"
+#include "level6_dinner_rule.h"
 
 extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
 
 extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
                                                std::size_t maxSize, unsigned int /*seed*/) {
   const std::size_t mutated = LLVMFuzzerMutate(data, size, maxSize);
-  samples::repairCrc(data, mutated);
+  dinner::frame(data, mutated);
   return mutated;
 }

@@ -27,12 +27,12 @@ std::uint8_t g_largeBuffer[kLargestRead];
 
 }  // namespace
 
-void pickFile(HWND dialog, const char* filter) {
+void pickFile(HWND dialog, int level) {
   if (g_fileDialogOpen) return;
   char path[kPathBufferSize] = {};
   std::memset(&g_openFile, 0, sizeof g_openFile);
   g_openFile.lStructSize = sizeof g_openFile;
-  g_openFile.lpstrFilter = filter;
+  g_openFile.lpstrFilter = levelInfo(level).file->filter;
   g_openFile.lpstrFile = path;
   g_openFile.nMaxFile = sizeof path;
   g_fileDialogOpen = true;
@@ -46,7 +46,6 @@ void pickFile(HWND dialog, const char* filter) {
 
 void probeFile(HWND dialog, int level) {
   const FileCheck& check = *levelInfo(level).file;
-  const LevelTexts& texts = levelTexts(level);
   char path[kPathBufferSize] = {};
   GetDlgItemTextA(dialog, CTL_FILE_PATH, path, sizeof path);
   // Write access is asked for on purpose: a read-only file, or one that an earlier level of
@@ -54,39 +53,24 @@ void probeFile(HWND dialog, int level) {
   const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    showNotice(dialog, texts.openFailed, captions().error);
+    showVerdict(dialog, level, {display::Text::OpenFailed});
     playJingle(Jingle::Closing);
     return;
   }
 
   std::uint8_t stackBuffer[kStackBufferSize];
   std::uint8_t* buffer = check.bufferSize <= sizeof stackBuffer ? stackBuffer : g_largeBuffer;
-  const fileprobe::Verdict verdict = fileprobe::judgeFile(
+  const display::Verdict verdict = display::of(fileverdict::judgeFile(
       check, GetFileSize(file, nullptr), buffer, [file](std::uint8_t* into, std::uint32_t count) {
         DWORD bytesRead = 0;  // never looked at: the buffer was zeroed
         ReadFile(file, into, count, &bytesRead, nullptr);
-      });
-  switch (verdict.step) {
-    case fileprobe::Step::Empty:
-      showNotice(dialog, texts.empty, captions().error);
-      break;
-    case fileprobe::Step::TooSmall:
-      SetDlgItemTextA(dialog, CTL_RESULT, texts.tooSmall);
-      break;
-    case fileprobe::Step::TooLarge:
-      SetDlgItemTextA(dialog, CTL_RESULT, texts.tooLarge);
-      break;
-    case fileprobe::Step::Rule:
-      if (verdict.passed()) {
-        // The file stays open, and so unavailable to later file levels, until the chain
-        // unwinds.
-        passLevel(dialog, level);
-        CloseHandle(file);
-        return;
-      }
-      SetDlgItemTextA(dialog, CTL_RESULT, texts.rejections[verdict.rule]);
-      break;
+      }));
+  if (verdict.passed()) {
+    // The file stays open, and so unavailable to later file levels, until the chain unwinds.
+    passLevel(dialog, level);
+  } else {
+    showVerdict(dialog, level, verdict);
+    playJingle(Jingle::Closing);
   }
-  playJingle(Jingle::Closing);
   CloseHandle(file);
 }

@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
-// CTL_BROWSE: lets the player pick a file and writes its path into CTL_FILE_PATH; a
-// cancelled or failed pick empties the field. Ignored while a file dialog is open.
-void pickFile(HWND dialog, const char* filter);
+// CTL_BROWSE: lets the player pick a file, under the level's filter, and writes its path into
+// CTL_FILE_PATH; a cancelled or failed pick empties the field. Ignored while a file dialog is
+// open.
+void pickFile(HWND dialog, int level);
 
 // CTL_SUBMIT of a file level: opens the file named in CTL_FILE_PATH, judges it and shows
 // every rejection. On a pass the level is passed and the file stays open until the rest of

@@ -25,7 +25,7 @@ constexpr int kPassed = -1;
 // No level reads more than this (level 6 reads its whole file of at most 65535 bytes).
 constexpr std::uint32_t kLargestRead = 65536;
 
-namespace fileprobe {
+namespace fileverdict {
 
 enum class Step { Empty, TooSmall, TooLarge, Rule };
 
@@ -58,4 +58,4 @@ Verdict judgeFile(const FileCheck& check, std::uint32_t lowSize, std::uint8_t* b
   return {step, check.rule(lowSize, buffer)};
 }
 
-}  // namespace fileprobe
+}  // namespace fileverdict

@@ -10,12 +10,13 @@ namespace {
 void submitName(HWND dialog) {
   char name[signup::kNameBufferSize] = {};
   GetDlgItemTextA(dialog, CTL_USER_NAME, name, sizeof name);
-  if (signup::judge(lstrlenA(name)) == signup::Verdict::Pass) {
+  const display::Verdict verdict = display::of(signup::judge(lstrlenA(name)));
+  if (verdict.passed()) {
     passLevel(dialog, 1);
   } else {
     // Unlike the later levels, level 1 plays the closing jingle before its notice.
     playJingle(Jingle::Closing);
-    showNotice(dialog, levelTexts(1).rejections[0], captions().error);
+    showVerdict(dialog, 1, verdict);
   }
 }
 

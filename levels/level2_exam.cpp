@@ -11,24 +11,19 @@ std::int32_t readField(HWND dialog, int id) {
   return exam::asSigned(GetDlgItemInt(dialog, id, nullptr, FALSE));
 }
 
-void submitForm(HWND dialog) {
-  // The read order is part of the game: clothes, shoes, weight, height.
-  const std::int32_t clothes = readField(dialog, CTL_CLOTHES_WEIGHT);
-  const std::int32_t shoes = readField(dialog, CTL_SHOE_THICKNESS);
-  const std::int32_t weight = readField(dialog, CTL_WEIGHT);
-  const std::int32_t height = readField(dialog, CTL_HEIGHT);
-  const exam::Verdict verdict = exam::judge(clothes, shoes, weight, height);
-  const LevelTexts& texts = levelTexts(2);
-
-  if (verdict.outcome == exam::Outcome::Pass) {
-    passLevel(dialog, 2);
-  } else if (verdict.outcome == exam::Outcome::Index) {
-    char text[256] = {};
-    wsprintfA(text, texts.indexFormat, verdict.index);
-    SetDlgItemTextA(dialog, CTL_RESULT, text);
-    playJingle(Jingle::Closing);
+void submitForm(HWND dialog, int level) {
+  // The fields are read in the order of exam::Form, which the designators must follow.
+  const exam::Form form = {
+      .clothesWeight = readField(dialog, CTL_CLOTHES_WEIGHT),
+      .shoeThickness = readField(dialog, CTL_SHOE_THICKNESS),
+      .weight = readField(dialog, CTL_WEIGHT),
+      .height = readField(dialog, CTL_HEIGHT),
+  };
+  const display::Verdict verdict = display::of(exam::judge(form));
+  if (verdict.passed()) {
+    passLevel(dialog, level);
   } else {
-    showNotice(dialog, texts.rejections[static_cast<int>(verdict.outcome)], captions().error);
+    showVerdict(dialog, level, verdict);
     playJingle(Jingle::Closing);
   }
 }

@@ -30,9 +30,19 @@ constexpr std::int32_t asSigned(std::uint32_t fieldValue) {
   return static_cast<std::int32_t>(fieldValue);  // two's complement wrap on every target
 }
 
+// The form's four numbers, in the order the dialog reads its fields; the order is part of the
+// game. An input of the judge or a fuzz target holds them in this order too, as 32-bit
+// little-endian numbers.
+struct Form {
+  std::int32_t clothesWeight;
+  std::int32_t shoeThickness;
+  std::int32_t weight;
+  std::int32_t height;
+};
+
 // The first case that holds decides; the order is part of the game.
-constexpr Verdict judge(std::int32_t clothesWeight, std::int32_t shoeThickness, std::int32_t weight,
-                        std::int32_t height) {
+constexpr Verdict judge(const Form& form) {
+  const auto [clothesWeight, shoeThickness, weight, height] = form;
   if (clothesWeight != kStandardClothesWeight) return {Outcome::WrongClothes, 0};
   if (shoeThickness != kStandardShoeThickness) return {Outcome::WrongShoes, 0};
   if (weight < 3) return {Outcome::LighterThanClothes, 0};

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "byte_order.h"
+
 namespace photo {
 
 constexpr std::uint32_t kHeaderBytes = 6;
@@ -13,9 +15,7 @@ enum class Verdict { NotBmp, Failed, Pass };
 // the file is shorter).
 constexpr Verdict judge(std::uint32_t size, const std::uint8_t* head) {
   if (head[0] != 0x42 || head[1] != 0x4D) return Verdict::NotBmp;
-  const std::uint32_t declared = std::uint32_t{head[2]} | std::uint32_t{head[3]} << 8 |
-                                 std::uint32_t{head[4]} << 16 | std::uint32_t{head[5]} << 24;
-  return declared > size + 256u ? Verdict::Pass : Verdict::Failed;
+  return byteorder::littleEndian32(head + 2) > size + 256u ? Verdict::Pass : Verdict::Failed;
 }
 
 }  // namespace photo

@@ -3,16 +3,13 @@
 
 #include <cstdint>
 
+#include "byte_order.h"
+
 namespace sesame {
 
 constexpr std::uint32_t kHeaderBytes = 12;
 
 enum class Verdict { BadHeader, SizeMismatch, Pass };
-
-constexpr std::uint32_t bigEndian32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 |
-         std::uint32_t{p[3]};
-}
 
 // The size the header H, A, B asks for: H + A * B * 12, wrapping modulo 2^32 like the
 // game always has.
@@ -20,11 +17,17 @@ constexpr std::uint32_t wantedSize(std::uint32_t h, std::uint32_t a, std::uint32
   return a * b * 3u * 4u + h;
 }
 
+// The size that a file's first 12 bytes ask for.
+constexpr std::uint32_t wantedSize(const std::uint8_t* head) {
+  using byteorder::bigEndian32;
+  return wantedSize(bigEndian32(head), bigEndian32(head + 4), bigEndian32(head + 8));
+}
+
 // size: the accepted file size; head: the first 12 bytes of the file.
 constexpr Verdict judge(std::uint32_t size, const std::uint8_t* head) {
-  const std::uint32_t h = bigEndian32(head);
-  const std::uint32_t a = bigEndian32(head + 4);
-  const std::uint32_t b = bigEndian32(head + 8);
+  const std::uint32_t h = byteorder::bigEndian32(head);
+  const std::uint32_t a = byteorder::bigEndian32(head + 4);
+  const std::uint32_t b = byteorder::bigEndian32(head + 8);
   if (h - 4u > 252u || a == 0 || b == 0 || a > size || b > size) return Verdict::BadHeader;
   return wantedSize(h, a, b) == size ? Verdict::Pass : Verdict::SizeMismatch;
 }

@@ -8,17 +8,16 @@
 namespace {
 
 // A rejection is only the girl's reply: no jingle, no notice.
-void sendMessage(HWND dialog) {
-  const LevelTexts& texts = levelTexts(5);
+void sendMessage(HWND dialog, int level) {
   char message[chat::kMessageBufferSize] = {};
   GetDlgItemTextA(dialog, CTL_MESSAGE, message, sizeof message);
-  const int length = lstrlenA(message);
-  if (length == 0 || !chat::passes(message, static_cast<std::size_t>(length))) {
-    SetDlgItemTextA(dialog, CTL_RESULT, texts.rejections[0]);
-    return;
+  const auto length = static_cast<std::size_t>(lstrlenA(message));
+  const display::Verdict verdict = display::ofChat(chat::passes(message, length));
+  if (verdict.passed()) {
+    passLevel(dialog, level);
+  } else {
+    showVerdict(dialog, level, verdict);
   }
-  SetDlgItemTextA(dialog, CTL_RESULT, texts.passReply);
-  passLevel(dialog, 5);
 }
 
 void writeGreeting(HWND dialog) { SetDlgItemTextA(dialog, CTL_MESSAGE, levelTexts(5).greeting); }

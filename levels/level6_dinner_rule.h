@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "byte_order.h"
+
 namespace dinner {
 
 enum class Verdict { Rejected, Pass };
@@ -28,11 +30,17 @@ constexpr std::uint32_t crc32(const std::uint8_t* data, std::size_t length) {
   return c ^ 0xFFFFFFFFu;
 }
 
-// file: the whole accepted sample, size bytes (at least 4).
+// A sample's framing (02.ZIP's and that of all that grows from it): bytes 0..3 hold the CRC-32
+// of the rest, little-endian. file: the whole accepted sample, size bytes (at least 4).
 constexpr Verdict judge(const std::uint8_t* file, std::size_t size) {
-  const std::uint32_t stored = std::uint32_t{file[0]} | std::uint32_t{file[1]} << 8 |
-                               std::uint32_t{file[2]} << 16 | std::uint32_t{file[3]} << 24;
-  return crc32(file + 4, size - 4) == stored ? Verdict::Pass : Verdict::Rejected;
+  return crc32(file + 4, size - 4) == byteorder::littleEndian32(file) ? Verdict::Pass
+                                                                      : Verdict::Rejected;
+}
+
+// Writes the CRC-32 of bytes 4.. into bytes 0..3, so that any body passes: what a fuzzer must
+// redo after every mutation to get past the checksum. Does nothing to inputs under 4 bytes.
+constexpr void frame(std::uint8_t* data, std::size_t size) {
+  if (size >= 4) byteorder::putLittleEndian32(data, crc32(data + 4, size - 4));
 }
 
 }  // namespace dinner

@@ -1,6 +1,5 @@
 #include "level_framework.h"
 
-#include "file_probe.h"
 #include "resource.h"
 
 HINSTANCE g_instance = nullptr;
@@ -20,6 +19,22 @@ const Tone kFanfare[] = {{660, 100}, {660, 100}, {660, 100}, {520, 50}, {660, 50
 template <size_t N>
 void play(const Tone (&tones)[N]) {
   for (const Tone& t : tones) Beep(t.hz, t.ms);
+}
+
+// One line of a verdict in its channel; level 2's index is formatted into its format.
+void show(HWND dialog, const display::Line& line, const display::Verdict& verdict,
+          const char* caption) {
+  char formatted[256] = {};
+  const char* text = line.text;
+  if (verdict.text == display::Text::Index) {
+    wsprintfA(formatted, line.text, verdict.index);
+    text = formatted;
+  }
+  if (line.channel == display::Channel::Notice) {
+    showNotice(dialog, text, caption);
+  } else {
+    SetDlgItemTextA(dialog, CTL_RESULT, text);
+  }
 }
 
 // In the order of the level table: levels 1 to 6, then the finish dialog.
@@ -60,9 +75,17 @@ void leaveLevel(HWND dialog, WORD id) {
   playJingle(Jingle::Closing);
 }
 
+void showVerdict(HWND dialog, int level, const display::Verdict& verdict) {
+  const display::Shown shown = display::shown(level, levelTexts(level), verdict);
+  for (int i = 0; i < shown.count; ++i) show(dialog, shown.lines[i], verdict, captions().error);
+}
+
 void passLevel(HWND dialog, int level) {
+  const display::Verdict pass = {display::Text::Pass};
+  const display::Shown shown = display::shown(level, levelTexts(level), pass);
+  for (int i = 0; i + 1 < shown.count; ++i) show(dialog, shown.lines[i], pass, captions().congrats);
   playJingle(Jingle::Fanfare);
-  showNotice(dialog, levelTexts(level).pass, captions().congrats);
+  show(dialog, shown.lines[shown.count - 1], pass, captions().congrats);
   EndDialog(dialog, levelInfo(level).passResult);
   runLevel(dialog, level + 1);
 }
@@ -74,18 +97,13 @@ INT_PTR runLevelDialog(HWND dialog, UINT message, WPARAM wParam, const LevelDial
     return TRUE;
   }
   if (message != WM_COMMAND) return FALSE;
-  const FileCheck* file = levelInfo(level.level).file;
   const WORD id = commandId(wParam);
   if (id == CTL_SUBMIT) {
-    if (file) {
-      probeFile(dialog, level.level);
-    } else {
-      level.submit(dialog);
-    }
+    level.submit(dialog, level.level);
   } else if (id == IDCANCEL) {
     leaveLevel(dialog, IDCANCEL);
-  } else if (file && id == CTL_BROWSE) {
-    pickFile(dialog, file->filter);
+  } else if (id == CTL_BROWSE && level.browse) {
+    level.browse(dialog, level.level);
   } else {
     return FALSE;
   }

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "level_table.h"
+#include "verdict_display.h"
 
 // Set once by wWinMain; every level dialog is created with it.
 extern HINSTANCE g_instance;
@@ -40,23 +40,27 @@ void runLevel(HWND owner, int level);
 // Ends the level with the command id as its result, then plays the closing jingle.
 void leaveLevel(HWND dialog, WORD commandId);
 
-// Fanfare, congratulation notice, EndDialog with the level's pass result, then the next
-// level nested, owned by this ended dialog. Returns only when the rest of the chain has
-// unwound.
+// Shows a verdict that is no pass where the level shows it (display::shown): a notice
+// captioned as an error, or the result line. Plays nothing.
+void showVerdict(HWND dialog, int level, const display::Verdict& verdict);
+
+// The lines shown before the congratulation (level 5's reply), fanfare, congratulation
+// notice, EndDialog with the level's pass result, then the next level nested, owned by this
+// ended dialog. Returns only when the rest of the chain has unwound.
 void passLevel(HWND dialog, int level);
 
-// What a level of 2 to 6 adds to the shared skeleton: its set-up before the opening jingle
-// and its submit (CTL_SUBMIT). A file level has neither: the file probe is its submit, and
-// its "+" opens the picker with the level's filter.
+// What a level of 2 to 6 adds to the shared skeleton: its set-up before the opening jingle,
+// its submit (CTL_SUBMIT) and, for a file level, its "+" (CTL_BROWSE).
 struct LevelDialog {
   int level;
   void (*setUp)(HWND dialog) = nullptr;
-  void (*submit)(HWND dialog) = nullptr;
+  void (*submit)(HWND dialog, int level) = nullptr;
+  void (*browse)(HWND dialog, int level) = nullptr;
 };
 
 // The dialog procedure of levels 2 to 6: WM_INITDIALOG runs the set-up and the opening
-// jingle; CTL_SUBMIT, IDCANCEL (leave) and, for file levels, CTL_BROWSE are handled; the
-// rest is FALSE.
+// jingle; CTL_SUBMIT, IDCANCEL (leave) and, where the level has it, CTL_BROWSE are handled;
+// the rest is FALSE.
 INT_PTR runLevelDialog(HWND dialog, UINT message, WPARAM wParam, const LevelDialog& level);
 
 // The command id of a WM_COMMAND; the notification code is never looked at.

@@ -62,14 +62,14 @@ const Level kLevels[kFinish] = {
         .english =
             {
                 .pass = "Level 1 passed. Overwriting with an overlong string is the simplest trick "
-                        "in the world of Fuzzing. It is also fairly easy to exploit (usually as a "
+                        "in the world of fuzzing. It is also fairly easy to exploit (usually as a "
                         "stack overflow)",
                 .rejections = {"Not quite right."},
                 .admissionNotice =
                     "In this game, feed in malformed enough data, in every way you can think "
                     "of, and you pass.\r\n"
                     "The game trains the player's way of thinking, for a better understanding "
-                    "and use of Fuzzing.\r\n"
+                    "and use of fuzzing.\r\n"
                     "There are 6 levels so far; suggested playing time: 15-30 minutes\r\n"
                     "This game needs no reverse-engineering knowledge; it is meant for "
                     "beginners.",
@@ -96,7 +96,7 @@ const Level kLevels[kFinish] = {
                                "Why are you lighter than a piece of clothing?",
                                "Why are you shorter than a pair of shoes?",
                                "Are you two metres tall?", "Do you weigh a tonne?"},
-                .indexFormat = "Your BMI=%d, examination failed.\r\n"
+                .indexFormat = "Your BMI=%d, you do not qualify.\r\n"
                                " BMI = (Weight - Clothes) / ((Height - Shoes) ^ 2)",
             },
     },
@@ -115,8 +115,7 @@ const Level kLevels[kFinish] = {
             },
         .english =
             {
-                .pass = "Level 3 passed. This level mainly tests your basic skill at Fuzzing file "
-                        "formats.",
+                .pass = "Level 3 passed. This level mainly tests basic file-format fuzzing skills.",
                 .rejections = {"Error: this does not look like a BMP picture",
                                "The picture is valid, but authentication failed."},
                 .openFailed = "Failed to open the file. Picture verification failed.",
@@ -141,13 +140,13 @@ const Level kLevels[kFinish] = {
             },
         .english =
             {
-                .pass = "You have grown a proper big sesame. Level 4 passed. This level mainly "
-                        "tests your intermediate skill at Fuzzing file formats.",
-                .rejections = {"Error: the little sesame does not make the grade.",
+                .pass = "You have grown a big sesame that qualifies. Level 4 passed. This level "
+                        "mainly tests intermediate file-format fuzzing skills.",
+                .rejections = {"Error: the little sesame does not qualify.",
                                "Error: the little sesame has gone bad."},
                 .openFailed = "No little sesame found. Verification failed.",
                 .empty = "The little sesame weighs 0?",
-                .tooSmall = "Error: the little sesame is under 4KB, not good enough",
+                .tooSmall = "Error: the little sesame is under 4KB, it does not qualify",
                 .tooLarge = "Error: the little sesame should not be over 1MB",
             },
     },
@@ -200,7 +199,7 @@ const Level kLevels[kFinish] = {
                 .rejections = {"Error: the sample does not qualify"},
                 .openFailed = "Reading failed.",
                 .empty = "Size 0?",
-                .tooSmall = "Error: under 1KB, not good enough",
+                .tooSmall = "Error: under 1KB, it does not qualify",
                 .tooLarge = "Error: should not be over 64KB",
             },
     },

@@ -30,6 +30,9 @@ struct LevelTexts {
 // The Chinese edition needs code page 936 to show its texts; every other code page gets the
 // English one.
 enum class Language { Chinese, English };
+constexpr Language languageOf(unsigned codePage) {
+  return codePage == 936 ? Language::Chinese : Language::English;
+}
 
 struct Level {
   int templateId;

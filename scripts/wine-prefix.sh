@@ -34,11 +34,9 @@ for face in 'Tahoma' 'Tahoma Bold' 'MS Shell Dlg' 'MS Shell Dlg 2' 'Microsoft Sa
   reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
     /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei'
 done
-# Which calls the relay trace records when a test asks for it (WINEDEBUG=+relay).
-reg 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d \
-  'kernel32.Beep;user32.MessageBoxA;user32.EndDialog;user32.DialogBoxParamW;user32.SetDlgItemTextA;user32.SetDlgItemInt;user32.GetDlgItemTextA;user32.GetDlgItemInt;kernel32.CreateFileA;kernel32.CloseHandle;kernel32.GetFileSize;kernel32.ReadFile;comdlg32.GetOpenFileNameA;user32.DestroyWindow;user32.PostQuitMessage'
-# Only the calls that the game's own code makes (wineboot's default exclusion list would
-# make Wine ignore the inclusion list).
+# The relay trace (WINEDEBUG=+relay) records only calls that the game's own code makes; which
+# ones (RelayInclude) the Wine test driver writes before it starts the game. Wineboot's default
+# exclusion list would make Wine ignore the inclusion list.
 reg 'HKCU\Software\Wine\Debug' /v RelayFromInclude /t REG_SZ /d Velk_Game.exe
 env LC_ALL=zh_CN.UTF-8 wine reg delete 'HKCU\Software\Wine\Debug' /v RelayFromExclude /f >/dev/null 2>&1 || true
 # A crashing program ends at once instead of waiting for someone to close Wine's crash dialog.

@@ -1,21 +1,27 @@
 // tumblewick-judge LEVEL FILE: what the game would say to one input, without the game. It
-// reads the input as the fuzz targets do (levels/input_verdict.h), prints the texts the game
-// would show and exits 0 on a pass, 1 on a rejection and 2 on bad usage. FILE "-" is
-// standard input. Built from the same level table and rules as the game, with UTF-8 texts.
+// reads the input as the fuzz targets do (levels/input_verdict.h), prints what the game would
+// show (levels/verdict_display.h) and exits 0 on a pass, 1 on a rejection and 2 on bad usage.
+// FILE "-" is standard input.
+// tumblewick-judge LEVEL --batch: the verdicts on many inputs from one process, for a fuzzer
+// of one's own. Standard input holds frames, each a 4-byte little-endian length and then that
+// many bytes; each is answered by one byte on standard output, 0 for a pass and 1 for a
+// rejection, at once. It exits 0 where the input ends after a whole frame, and 2 at a broken
+// frame.
+// Either way it keeps no more of an input than the level reads, and only counts the rest, so
+// that any input, endless ones included, takes the same little memory. Built from the same
+// level table and rules as the game, with UTF-8 texts.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <system_error>
-#include <vector>
 
+#include "byte_order.h"
 #include "input_verdict.h"
-#include "level_table.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -25,27 +31,23 @@
 
 namespace {
 
-constexpr int kPassed = 0;
-constexpr int kRejected = 1;
-constexpr int kBadUsage = 2;
+// The exit codes; the rule's own "passed" is kPassed, a rejection index of none.
+constexpr int kExitPass = 0;      // one input passed; in batch mode, every frame was judged
+constexpr int kExitRejected = 1;  // one input was rejected
+constexpr int kExitBadUsage = 2;  // bad arguments, an input that cannot be read, a broken frame
 
-// Chinese where the game would speak Chinese: on Windows under code page 936, elsewhere when
-// the locale that names the messages' language is a Chinese one.
-bool playerReadsChinese() {
+// The code page whose edition the player would see: on Windows the system's; elsewhere 936
+// where the locale that names the messages' language is a Chinese one.
+unsigned playerCodePage() {
 #ifdef _WIN32
-  return GetACP() == 936;
+  return GetACP();
 #else
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return std::strncmp(value, "zh", 2) == 0;
+    if (value != nullptr && *value != '\0') return std::strncmp(value, "zh", 2) == 0 ? 936 : 0;
   }
-  return false;
+  return 0;
 #endif
-}
-
-// The level's texts in the player's language.
-const LevelTexts& judgeTexts(int level) {
-  return levelInfo(level).texts(playerReadsChinese() ? Language::Chinese : Language::English);
 }
 
 // Writes UTF-8 text: as UTF-16 to a Windows console, which would garble the bytes, and as the
@@ -84,58 +86,99 @@ std::string utf8(const std::filesystem::path& path) {
 // One line on standard error.
 int usageError(const std::string& problem) {
   write(stderr, "tumblewick-judge: " + problem + "\n");
-  return kBadUsage;
+  return kExitBadUsage;
 }
 
-// One shown text, after the channel the game shows it in.
-void show(inputverdict::Channel channel, const char* text) {
-  write(stdout, std::string(channel == inputverdict::Channel::Notice ? "notice: " : "result: ") +
-                    text + "\n");
+// Bytes as they are, also where the Windows C library would translate line ends.
+void binary([[maybe_unused]] std::FILE* stream) {
+#ifdef _WIN32
+  _setmode(_fileno(stream), _O_BINARY);
+#endif
 }
 
-// The input: a regular file is judged with its real size and read as far as the level reads;
-// standard input, a pipe or a device is read whole first.
-struct Input {
-  std::ifstream file;
-  std::vector<char> whole;
-  std::uint64_t size = 0;
-  bool isFile = false;
+// The input's first bytes, as many as the level reads (input_verdict.h), and somewhere to
+// pour the rest of it.
+std::uint8_t g_kept[kLargestRead];
+std::uint8_t g_rest[65536];
 
-  void read(std::uint8_t* into, std::uint32_t count) {
-    if (!isFile) {
-      if (count != 0) std::memcpy(into, whole.data(), count);
-      return;
+// Reads past up to `count` bytes; how many there were.
+std::uint64_t skip(std::FILE* in, std::uint64_t count) {
+  std::uint64_t skipped = 0;
+  while (skipped < count) {
+    const auto chunk =
+        static_cast<std::size_t>(std::min<std::uint64_t>(count - skipped, sizeof g_rest));
+    const std::size_t got = std::fread(g_rest, 1, chunk, in);
+    if (got == 0) break;
+    skipped += got;
+  }
+  return skipped;
+}
+
+// The level's verdict on an input of `size` bytes whose first `kept` bytes are in g_kept.
+display::Verdict judgeKept(int level, std::uint64_t size, std::size_t kept) {
+  return inputverdict::judge(level, size, [kept](std::uint8_t* into, std::uint32_t count) {
+    std::memcpy(into, g_kept, std::min<std::size_t>(count, kept));
+  });
+}
+
+// One input: what the game shows, line by line, after its channel.
+int judgeOne(int level, std::FILE* in, bool sized, std::uint64_t size) {
+  const std::uint32_t wanted = inputverdict::bytesRead(level);
+  const std::size_t kept = std::fread(g_kept, 1, wanted, in);
+  if (!sized) size = kept + (kept == wanted ? skip(in, UINT64_MAX) : 0);
+  const display::Verdict verdict = judgeKept(level, size, kept);
+  const LevelTexts& texts = levelInfo(level).texts(languageOf(playerCodePage()));
+  const display::Shown shown = display::shown(level, texts, verdict);
+  for (int i = 0; i < shown.count; ++i) {
+    const display::Line& line = shown.lines[i];
+    char formatted[256] = {};
+    if (verdict.text == display::Text::Index) {
+      std::snprintf(formatted, sizeof formatted, line.text, verdict.index);
     }
-    file.clear();
-    file.seekg(0);
-    file.read(reinterpret_cast<char*>(into), count);
+    write(stdout, std::string(line.channel == display::Channel::Notice ? "notice: " : "result: ") +
+                      (verdict.text == display::Text::Index ? formatted : line.text) + "\n");
   }
-};
+  return verdict.passed() ? kExitPass : kExitRejected;
+}
 
-int judgeInput(int level, Input& input) {
-  const inputverdict::Verdict verdict = inputverdict::judge(
-      level, input.size, [&](std::uint8_t* into, std::uint32_t count) { input.read(into, count); });
-  const LevelTexts& texts = judgeTexts(level);
-  // Level 5 answers in the girl's words before the congratulation.
-  if (verdict.passed() && texts.passReply != nullptr) {
-    show(inputverdict::Channel::ResultLine, texts.passReply);
+int judgeBatch(int level) {
+  binary(stdin);
+  binary(stdout);
+  const std::uint32_t wanted = inputverdict::bytesRead(level);
+  for (std::uint64_t frame = 1;; ++frame) {
+    std::uint8_t head[4];
+    const std::size_t got = std::fread(head, 1, sizeof head, stdin);
+    if (got == 0) return kExitPass;
+    const std::string broken = "frame " + std::to_string(frame) + " is broken: the input ends ";
+    if (got < sizeof head) {
+      return usageError(broken + std::to_string(got) + " bytes into its 4-byte length");
+    }
+    const std::uint32_t length = byteorder::littleEndian32(head);
+    const std::uint32_t keep = std::min(length, wanted);
+    const std::size_t kept = std::fread(g_kept, 1, keep, stdin);
+    const std::uint64_t read = kept == keep ? kept + skip(stdin, length - keep) : kept;
+    if (read < length) {
+      return usageError(broken + "after " + std::to_string(read) + " of its " +
+                        std::to_string(length) + " bytes");
+    }
+    std::fputc(judgeKept(level, length, kept).passed() ? 0 : 1, stdout);
+    std::fflush(stdout);
   }
-  char formatted[256] = {};
-  show(verdict.channel, inputverdict::verdictText(texts, verdict, formatted));
-  return verdict.passed() ? kPassed : kRejected;
 }
 
 #ifdef _WIN32
 using Arg = wchar_t;
+std::FILE* open(const std::filesystem::path& path) { return _wfopen(path.c_str(), L"rb"); }
 #else
 using Arg = char;
+std::FILE* open(const std::filesystem::path& path) { return std::fopen(path.c_str(), "rb"); }
 #endif
 
 int run(int argc, const Arg* const* argv) {
   if (argc != 3) {
     return usageError(std::string(argc < 3 ? "too few" : "too many") +
                       " arguments; usage: tumblewick-judge LEVEL FILE (LEVEL 1 to 6, FILE - for "
-                      "standard input)");
+                      "standard input), or tumblewick-judge LEVEL --batch");
   }
   const std::filesystem::path levelArg(argv[1]);
   const std::filesystem::path fileArg(argv[2]);
@@ -144,36 +187,23 @@ int run(int argc, const Arg* const* argv) {
     return usageError("the level must be 1 to 6, not \"" + levelText + "\"");
   }
   const int level = levelText[0] - '0';
-
-  Input input;
   const std::string name = utf8(fileArg);
+  if (name == "--batch") return judgeBatch(level);
   if (name == "-") {
-#ifdef _WIN32
-    _setmode(_fileno(stdin), _O_BINARY);
-#endif
-    char chunk[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) != 0) {
-      input.whole.insert(input.whole.end(), chunk, chunk + got);
-    }
-    input.size = input.whole.size();
-    return judgeInput(level, input);
+    binary(stdin);
+    return judgeOne(level, stdin, false, 0);
   }
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(fileArg, error);
   if (std::filesystem::is_directory(status)) return usageError(name + " is a directory");
-  input.file.open(fileArg, std::ios::binary);
-  if (error || !input.file) return usageError("cannot read " + name);
-  input.isFile = std::filesystem::is_regular_file(status);
-  if (input.isFile) {
-    input.size = std::filesystem::file_size(fileArg, error);
-    if (error) return usageError("cannot read " + name);
-  } else {
-    input.whole.assign(std::istreambuf_iterator<char>(input.file),
-                       std::istreambuf_iterator<char>());
-    input.size = input.whole.size();
-  }
-  return judgeInput(level, input);
+  // A file's size is what the platform reports, as for the game; a pipe or device is counted.
+  const bool sized = std::filesystem::is_regular_file(status);
+  const std::uint64_t size = sized ? std::filesystem::file_size(fileArg, error) : 0;
+  std::FILE* in = error ? nullptr : open(fileArg);
+  if (in == nullptr) return usageError("cannot read " + name);
+  const int verdict = judgeOne(level, in, sized, size);
+  std::fclose(in);
+  return verdict;
 }
 
 // Whatever else goes wrong (no memory, a name the platform cannot convert) is the input's
@@ -186,7 +216,7 @@ int guardedRun(int argc, const Arg* const* argv) noexcept {
   } catch (...) {
     std::fprintf(stderr, "tumblewick-judge: unexpected failure\n");
   }
-  return kBadUsage;
+  return kExitBadUsage;
 }
 
 }  // namespace

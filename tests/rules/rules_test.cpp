@@ -1,12 +1,10 @@
-// Every boundary of the six level rules and of the file verdict, natively.
+// Every boundary of the level rules, natively; judge_test holds each verdict of every level,
+// level 1's bound and the file levels' size bounds, through the judge.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "level1_signup_rule.h"
 #include "level2_exam_rule.h"
 #include "level3_photo_rule.h"
 #include "level4_sesame_rule.h"
@@ -28,11 +26,6 @@ Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 
-TEST(Rules, SignupNeedsMoreThan256Bytes) {
-  EXPECT_EQ(signup::judge(256), signup::Verdict::Reject);
-  EXPECT_EQ(signup::judge(257), signup::Verdict::Pass);
-}
-
 TEST(Rules, ExamChecksInOrderAndOnlyAZeroDivisorPasses) {
   using O = exam::Outcome;
   const struct {
@@ -52,12 +45,11 @@ TEST(Rules, ExamChecksInOrderAndOnlyAZeroDivisorPasses) {
       {3, 2, 1000, 200, O::Index, 332},
   };  // clang-format on
   for (const auto& r : rows) {
-    const exam::Verdict v = exam::judge(r.clothes, r.shoes, r.weight, r.height);
+    const exam::Verdict v = exam::judge({r.clothes, r.shoes, r.weight, r.height});
     EXPECT_EQ(v.outcome, r.outcome)
         << r.clothes << " " << r.shoes << " " << r.weight << " " << r.height;
     EXPECT_EQ(v.index, r.index) << r.weight << " " << r.height;
   }
-  EXPECT_EQ(exam::asSigned(2147483648u), INT32_MIN);
 }
 
 TEST(Rules, PhotoHeaderMustOverstateTheRealSizeByMoreThan256) {
@@ -65,7 +57,6 @@ TEST(Rules, PhotoHeaderMustOverstateTheRealSizeByMoreThan256) {
   auto judge = [](std::uint32_t size, const std::string& magic, const Bytes& declared) {
     return photo::judge(size, (Bytes(magic.begin(), magic.end()) + declared).data());
   };
-  EXPECT_EQ(judge(1024, "BM", word(1281, false)), V::Pass);
   EXPECT_EQ(judge(1024, "BM", word(1280, false)), V::Failed);
   EXPECT_EQ(judge(262144, "BM", word(0xFFFFFFFFu, false)), V::Pass);  // unsigned
   EXPECT_EQ(judge(1024, "BM", {0, 0, 0, 1}), V::Pass);                // little-endian
@@ -79,9 +70,7 @@ TEST(Rules, SesameSizeIsHPlusTwelveABWrappingModulo2Pow32) {
                   bool big = true) {
     return sesame::judge(size, (word(h, big) + word(a, big) + word(b, big)).data());
   };
-  EXPECT_EQ(weigh(4096, 16, 1, 340), V::Pass);
   EXPECT_EQ(weigh(4096, 16, 1, 340, false), V::BadHeader);
-  EXPECT_EQ(weigh(4096, 17, 1, 340), V::SizeMismatch);
   EXPECT_EQ(weigh(4096, 4, 1, 341), V::Pass);
   EXPECT_EQ(weigh(4096, 3, 1, 341), V::BadHeader);
   EXPECT_EQ(weigh(4096, 256, 1, 320), V::Pass);
@@ -98,8 +87,6 @@ TEST(Rules, SesameSizeIsHPlusTwelveABWrappingModulo2Pow32) {
 TEST(Rules, ChatCountsBytesAfterOddCommasUpTo256) {
   auto passes = [](const std::string& m) { return chat::passes(m.data(), m.size()); };
   const std::string a128(128, 'a'), a127(127, 'a');
-  EXPECT_FALSE(passes(a128 + a128));
-  EXPECT_TRUE(passes("," + a128 + a128));
   EXPECT_FALSE(passes("," + a128 + a127));
   EXPECT_TRUE(passes("," + a128 + ",," + a128));                      // the stretches add up
   EXPECT_FALSE(passes("," + a128 + "," + a128 + a128 + "," + a127));  // the 2nd does not count
@@ -112,52 +99,6 @@ TEST(Rules, DinnerNeedsTheCrc32OfTheBodyLittleEndianInFront) {
   const std::uint32_t crc = dinner::crc32(body.data(), body.size());
   EXPECT_EQ(dinner::judge((word(crc, false) + body).data(), 1024), dinner::Verdict::Pass);
   EXPECT_EQ(dinner::judge((word(crc, true) + body).data(), 1024), dinner::Verdict::Rejected);
-  Bytes changed = word(crc, false) + body;
-  changed[1023] = 1;
-  EXPECT_EQ(dinner::judge(changed.data(), 1024), dinner::Verdict::Rejected);
-}
-
-// The limits of each file level, how much is read, that the rest of the buffer is zero and
-// that the rule judges the real size, not the bytes read.
-TEST(FileVerdict, SizesReadsAndZeroFill) {
-  using S = fileprobe::Step;
-  const struct {
-    int level;
-    std::uint32_t min, max, buffer;
-  } levels[] = {{3, 1024, 262144, 4096}, {4, 4096, 1048576, 4096}, {6, 1024, 65535, 65536}};
-  for (const auto& l : levels) {
-    const FileCheck& check = *levelInfo(l.level).file;
-    ASSERT_EQ(check.bufferSize, l.buffer);
-    Bytes buffer(l.buffer);
-    const struct {
-      std::uint32_t size;
-      S step;
-    } rows[] = {// clang-format off
-        {0, S::Empty}, {l.min - 1, S::TooSmall}, {l.min, S::Rule}, {l.max, S::Rule},
-        {l.max + 1, S::TooLarge}, {0x7FFFFFFFu, S::TooLarge}, {0x80000000u, S::TooSmall},
-        {0x80000000u + l.min, S::TooSmall}, {0xFFFFFFFFu, S::TooSmall}};  // clang-format on
-    for (const auto& r : rows) {
-      std::uint32_t asked = 0;
-      std::fill(buffer.begin(), buffer.end(), 0xEE);
-      const fileprobe::Verdict v = fileprobe::judgeFile(
-          check, r.size, buffer.data(), [&](std::uint8_t* into, std::uint32_t n) {
-            asked = n;
-            std::memset(into, 'B', 1);  // a short read
-          });
-      EXPECT_EQ(v.step, r.step) << l.level << ": " << r.size;
-      EXPECT_EQ(asked, r.step == S::Rule ? std::min(r.size, l.buffer) : 0u)
-          << l.level << ": " << r.size;
-      if (r.step == S::Rule) {
-        EXPECT_EQ(std::count(buffer.begin() + 1, buffer.end(), 0), l.buffer - 1) << l.level;
-      }
-    }
-  }
-  // 8192 bytes declaring 4353: more than 4096 + 256, but not more than the real size + 256.
-  const Bytes head = Bytes{'B', 'M'} + word(4353, false);
-  const fileprobe::Verdict v = fileprobe::judgeFile(
-      *levelInfo(3).file, 8192, Bytes(4096).data(),
-      [&](std::uint8_t* into, std::uint32_t) { std::memcpy(into, head.data(), head.size()); });
-  EXPECT_EQ(v.rule, static_cast<int>(photo::Verdict::Failed));
 }
 
 }  // namespace

@@ -151,7 +151,7 @@ std::string judge(int level, const std::wstring& path) {
   }
   return out;
 }
-Language language() { return GetACP() == 936 ? Language::Chinese : Language::English; }
+Language language() { return languageOf(GetACP()); }
 const LevelTexts& texts(int level) { return levelInfo(level).texts(language()); }
 const NoticeCaptions& captions() { return noticeCaptions(language()); }
 
@@ -162,6 +162,10 @@ Game::Game() {
   trace_ = CreateFileW(env(L"TUMBLEWICK_TRACE").c_str(), GENERIC_READ,
                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   SetFilePointerEx(trace_, {}, nullptr, FILE_END);  // the games before this one wrote the rest
+  std::wstring calls;  // the relay trace records the calls that kBriefs reads
+  for (const auto& [call, brief] : kBriefs) calls += wide(call) + L";";
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Debug", L"RelayInclude", REG_SZ,
+                  calls.c_str(), static_cast<DWORD>((calls.size() + 1) * sizeof(wchar_t)));
   std::wstring command = L"\"" + env(L"TUMBLEWICK_GAME") + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

@@ -1,0 +1,32 @@
+#!/usr/bin/env python3
+"""The small fuzzer in batch form: one judge process for the whole run, fed input after input
+(a 4-byte little-endian length, then the bytes) and answering each with one byte, 0 for a
+pass. No words come back, so it mutates blindly, but it judges hundreds of times as many
+inputs a second as tiny_fuzzer.py, which starts the judge for every input.
+    tiny_fuzzer_batch.py JUDGE LEVEL SEED_FILE [SECONDS]"""
+import random, struct, subprocess, sys, time
+
+judge, level, seed_file = sys.argv[1:4]
+seconds = float(sys.argv[4]) if len(sys.argv) > 4 else 60
+random.seed(1)
+seed, runs, start = open(seed_file, "rb").read(), 0, time.time()
+oracle = subprocess.Popen([judge, level, "--batch"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+while time.time() - start < seconds:
+    data, runs = bytearray(seed), runs + 1
+    for _ in range(random.randint(1, 4)):
+        at, byte = random.randint(0, len(data)), random.randrange(256)
+        how = random.randrange(3)
+        if how == 0 and data:  # overwrite a byte
+            data[min(at, len(data) - 1)] = byte
+        elif how == 1:  # insert a run of one byte: the input grows
+            data[at:at] = bytes([byte]) * random.choice((1, 8, 64, 512))
+        else:  # cut a piece: it shrinks
+            del data[at:at + random.randint(1, 64)]
+    oracle.stdin.write(struct.pack("<I", len(data)) + data)  # one request...
+    oracle.stdin.flush()
+    if oracle.stdout.read(1) == b"\0":  # ...one answer
+        open("winner.bin", "wb").write(data)
+        print(f"beaten after {runs} runs in {time.time() - start:.1f} s: winner.bin")
+        sys.exit(0)
+print(f"not beaten in {seconds:.0f} s ({runs} runs)")
+sys.exit(1)
