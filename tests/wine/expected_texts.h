@@ -9,14 +9,8 @@
 #include "level_table.h"
 #include "resource.h"
 
-struct ExpectedText {
-  const char* window;
-  int id;
-  const char* chinese;
-  const char* english;
-};
-
 // clang-format off
+struct ExpectedText { const char* window; int id; const char* chinese; const char* english; };
 inline const ExpectedText kExpectedTexts[] = {
     {"Menu", -1, "菜单", "Menu"},
     {"Menu", CMD_START_GAME, "开始游戏", "Start game"},
@@ -72,10 +66,9 @@ inline const ExpectedText kExpectedTexts[] = {
 // A window's texts as "id text".
 inline std::vector<std::string> expectedTexts(const std::string& window, Language language) {
   std::vector<std::string> out;
-  for (const ExpectedText& t : kExpectedTexts) {
+  for (const ExpectedText& t : kExpectedTexts)
     if (window == t.window)
       out.push_back(std::to_string(t.id) + " " +
                     (language == Language::Chinese ? t.chinese : t.english));
-  }
   return out;
 }

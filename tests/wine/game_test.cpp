@@ -31,9 +31,10 @@ Seq operator+(Seq a, const Seq& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
-// A window shows the resource script's texts as it opens: its caption, then its controls'.
-// From another process a field reads as it was created, empty, whatever it holds now.
-void looks(HWND window, const std::string& name) {
+// Waits for a window, which shows the resource script's texts as it opens: its caption, then
+// its controls'. From another process a field reads as it was created, empty.
+HWND looks(Game& g, const std::string& name) {
+  HWND window = g.window(name);
   wchar_t text[512] = {};
   GetWindowTextW(window, text, 512);
   Seq shown = {"0 " + utf8(text)};
@@ -42,24 +43,23 @@ void looks(HWND window, const std::string& name) {
       shown.push_back(std::to_string(GetDlgCtrlID(c)) + " " + utf8(text));
   }
   EXPECT_EQ(shown, expectedTexts(name, language())) << name;
+  return window;
 }
-// Types into a field as a player does: the field has the focus, and each character comes as
-// its key press (with Shift if need be), or as itself where no key gives it. It must show them.
+// Types into a field as a player does: it has the focus, and each character comes as the key
+// press (with Shift if need be) that gives it. The field must show them.
 void keys(const Game& g, HWND window, int id, const std::wstring& text) {
   g.type(window, id, L"");
   SetForegroundWindow(window);
   PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, id)), TRUE);
   std::vector<INPUT> in;
-  auto add = [&](WORD vk, wchar_t c, DWORD flags) {
-    in.push_back(INPUT{.type = INPUT_KEYBOARD, .ki = {vk, c, flags, 0, 0}});
+  auto add = [&](int vk, DWORD up) {
+    in.push_back(INPUT{.type = INPUT_KEYBOARD, .ki = {WORD(vk), 0, up, 0, 0}});
   };
   for (wchar_t c : text) {
     const SHORT k = VkKeyScanW(c);  // the key, and 1 in the high byte for Shift
-    const bool key = k != -1 && (k & 0x600) == 0, shift = key && (k & 0x100);
-    if (shift) add(VK_SHIFT, 0, 0);
-    for (DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}})
-      key ? add(LOBYTE(k), 0, up) : add(0, c, KEYEVENTF_UNICODE | up);
-    if (shift) add(VK_SHIFT, 0, KEYEVENTF_KEYUP);
+    if (k & 0x100) add(VK_SHIFT, 0);
+    add(LOBYTE(k), 0), add(LOBYTE(k), KEYEVENTF_KEYUP);
+    if (k & 0x100) add(VK_SHIFT, KEYEVENTF_KEYUP);
   }
   SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
   std::wstring shown;
@@ -152,17 +152,16 @@ void pass(Game& g, HWND d, int level) {
 HWND reach(Game& g, int level) {
   EXPECT_SEQ(g, g.click(g.main(), CMD_START_GAME), {kStart, "opening"});
   const int focus[] = {0, IDOK, CTL_HEIGHT, CTL_SUBMIT, CTL_SUBMIT, CTL_SUBMIT, CTL_SUBMIT, IDOK};
-  HWND d = g.window("L1"), owner = g.main();
+  HWND d = looks(g, "L1"), owner = g.main();
   for (int n = 1; d; ++n) {
     EXPECT_EQ(GetWindow(d, GW_OWNER), owner) << L(n);
     EXPECT_EQ(origin(d), origin(owner)) << L(n);
     EXPECT_EQ(g.focus(), GetDlgItem(d, focus[n])) << L(n);
     EXPECT_EQ(IsWindowEnabled(g.main()) != FALSE, n > 1) << L(n);
-    looks(d, L(n));
     if (n == level) return d;
     pass(g, d, n);
     owner = d;
-    d = g.window(L(n + 1));
+    d = looks(g, L(n + 1));
   }
   ADD_FAILURE() << "could not reach " << L(level);
   return nullptr;
@@ -180,8 +179,7 @@ TEST(Shell, AboutBoxByMenuAndKeysClosesSilently) {
             WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPSIBLINGS);
   EXPECT_EQ(GetWindowLongW(g.main(), GWL_EXSTYLE), WS_EX_WINDOWEDGE);
   EXPECT_SEQ(g, g.click(g.main(), CMD_ABOUT), {"DialogBoxParamW 103 Main"});
-  looks(g.window("About"), "About");
-  EXPECT_SEQ(g, g.key(g.window("About"), VK_ESCAPE), {"EndDialog About 2"});
+  EXPECT_SEQ(g, g.key(looks(g, "About"), VK_ESCAPE), {"EndDialog About 2"});
   EXPECT_SEQ(g, alt(false), {"DialogBoxParamW 103 Main"});
   EXPECT_SEQ(g, PostMessageW(g.window("About"), WM_SYSCOMMAND, SC_CLOSE, 0), {"EndDialog About 2"});
   EXPECT_SEQ(g, alt(true), {"DialogBoxParamW 103 Main"});
@@ -332,10 +330,8 @@ TEST(FileLevels, SizesVerdictsPickerAndHeldFilesToTheFinish) {
     judged(level, winner(level), {box(level, captions().congrats, t.pass)});
     pass(g, d, level);
     if (level == 4) pass(g, g.window("L5"), 5);
-    const std::string next = L(level == 4 ? 6 : level + 1);
-    d = g.window(next);
+    d = looks(g, L(level == 4 ? 6 : level + 1));
     ASSERT_TRUE(d);
-    looks(d, next);
   }
   // A file level holds its file until the chain unwinds, the last level's first.
   EXPECT_SEQ(g, g.click(d, IDOK),
