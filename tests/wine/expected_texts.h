@@ -3,10 +3,7 @@
 // left out; the menu's popups (id -1) and items. The wording the game must have, written once.
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "level_table.h"
+#include "driver.h"
 #include "resource.h"
 
 // clang-format off
@@ -64,8 +61,8 @@ inline const ExpectedText kExpectedTexts[] = {
 // clang-format on
 
 // A window's texts as "id text".
-inline std::vector<std::string> expectedTexts(const std::string& window, Language language) {
-  std::vector<std::string> out;
+inline Seq expectedTexts(const std::string& window, Language language) {
+  Seq out;
   for (const ExpectedText& t : kExpectedTexts)
     if (window == t.window)
       out.push_back(std::to_string(t.id) + " " +

@@ -249,7 +249,6 @@ TEST(Chat, OnlyTheGirlAnswersARejection) {
   HWND d = reach(g, 5);
   ASSERT_TRUE(d);
   const std::wstring greeting = wide(texts(5).greeting);
-  EXPECT_EQ(g.text(d, CTL_MESSAGE), greeting);
   const Seq turnedAway = {"GetDlgItemTextA 1014/4096", result(texts(5).rejections[0])};
   EXPECT_SEQ(g, g.key(GetDlgItem(d, CTL_SUBMIT), VK_SPACE), turnedAway);
   std::wstring crlf = L",";

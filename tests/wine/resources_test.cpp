@@ -62,7 +62,7 @@ TEST(Resources, DialogHeaders) {
 }
 
 // A menu's texts as "id text", each popup's (id -1) followed by its items'.
-void menu(HMENU m, std::vector<std::string>& texts) {
+void menu(HMENU m, Seq& texts) {
   for (int i = 0; i < GetMenuItemCount(m); ++i) {
     wchar_t text[64] = {};
     GetMenuStringW(m, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
@@ -75,7 +75,7 @@ TEST(Resources, Menus) {
   for (Language language : {Language::Chinese, Language::English}) {
     HMENU m = LoadMenuIndirectW(
         resource(RT_MENU, 109, language == Language::Chinese ? kChinese : kEnglish));
-    std::vector<std::string> texts;
+    Seq texts;
     menu(m, texts);
     EXPECT_EQ(texts, expectedTexts("Menu", language));
     EXPECT_EQ(GetMenuItemCount(m), 2);  // two popups, the items inside them
