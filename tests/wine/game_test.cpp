@@ -296,9 +296,13 @@ TEST(FileLevels, SizesVerdictsPickerAndHeldFilesToTheFinish) {
     const Seq open = {"GetDlgItemTextA 1011/256", "CreateFileA missing" + kOpen,
                       error(level, t.openFailed), "closing"};
     EXPECT_SEQ(g, (g.type(d, CTL_FILE_PATH, L"missing"), g.click(d, CTL_SUBMIT)), open);
-    // Each file, and what the console judge says of it: what the game shows.
+    // Each file, and what the console judge says of it: what the game shows. The first path is
+    // typed by keys; the others are set, so that a field that cuts paths short fails just once.
+    bool typed = false;
     auto submit = [&](const std::wstring& path, const Seq& expected) {
-      EXPECT_SEQ(g, (keys(g, d, CTL_FILE_PATH, path), g.click(d, CTL_SUBMIT)), expected);
+      typed ? g.type(d, CTL_FILE_PATH, path) : keys(g, d, CTL_FILE_PATH, path);
+      typed = true;
+      EXPECT_SEQ(g, g.click(d, CTL_SUBMIT), expected);
       judged(level, path, expected);
     };
     auto sized = [&](const std::string& name) {
