@@ -6,21 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "expected_texts.h"
+
 namespace {
 
-// The windows' captions, Chinese and English.
-const std::map<std::string, std::pair<std::wstring, std::wstring>> kWindows = {
-    {"L1", {L"Tumblewick 第1关(报名站)", L"Tumblewick Level 1 (Sign-up Desk)"}},
-    {"L2", {L"Tumblewick 第二关[体检中心]", L"Tumblewick Level 2 [Physical Exam Centre]"}},
-    {"L3", {L"Tumblewick 第三关[照片认证]", L"Tumblewick Level 3 [Photo Authentication]"}},
-    {"L4", {L"Tumblewick 第4关[餐厅]", L"Tumblewick Level 4 [Restaurant]"}},
-    {"L5", {L"Tumblewick 第5关[入学：漂亮女孩]", L"Tumblewick Level 5 [Enrolment: A Pretty Girl]"}},
-    {"L6",
-     {L"Tumblewick 第6关[烛光晚餐：兼得之道]",
-      L"Tumblewick Level 6 [Candlelit Dinner: Have Your Cake and Eat It]"}},
-    {"Fin", {L"闯关成功", L"All Levels Passed"}},
-    {"About", {L"关于 Velk_Game", L"About Velk_Game"}},
-};
 const Seq kJingles[] = {
     {"opening", "Beep 420/200", "Beep 550/300", "Beep 620/300", "Beep 750/500"},
     {"closing", "Beep 750/100", "Beep 620/150", "Beep 550/150", "Beep 420/250"},
@@ -190,9 +179,10 @@ Game::~Game() {
 std::string Game::name(std::uint64_t value) {
   const auto window = reinterpret_cast<HWND>(value);
   if (names_.count(window)) return names_[window];
-  for (const auto& [n, captions] : kWindows) {
-    if (caption(window) == (language() == Language::Chinese ? captions.first : captions.second))
-      return names_[window] = n;
+  for (const ExpectedText& t : kExpectedTexts) {  // a window is named after its caption
+    if (t.id == 0 &&
+        utf8(caption(window)) == (language() == Language::Chinese ? t.chinese : t.english))
+      return names_[window] = t.window;
   }
   return hex(value);
 }

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "driver.h"
+#include "expected_texts.h"
 
 namespace {
 
@@ -60,24 +61,25 @@ TEST(Resources, DialogHeaders) {
   }
 }
 
-// A menu as "popup{item=id;...}".
-std::string menu(HMENU m) {
-  std::string s;
+// A menu's texts as "id text", each popup's (id -1) followed by its items'.
+void menu(HMENU m, Seq& texts) {
   for (int i = 0; i < GetMenuItemCount(m); ++i) {
     wchar_t text[64] = {};
     GetMenuStringW(m, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-    HMENU sub = GetSubMenu(m, i);
-    s += utf8(text) +
-         (sub ? "{" + menu(sub) + "}" : "=" + std::to_string(GetMenuItemID(m, i)) + ";");
+    texts.push_back(std::to_string(static_cast<int>(GetMenuItemID(m, i))) + " " + utf8(text));
+    if (HMENU sub = GetSubMenu(m, i)) menu(sub, texts);
   }
-  return s;
 }
 
 TEST(Resources, Menus) {
-  EXPECT_EQ(menu(LoadMenuIndirectW(resource(RT_MENU, 109, kChinese))),
-            "菜单{开始游戏=32772;退出=105;}帮助{关于=104;}");
-  EXPECT_EQ(menu(LoadMenuIndirectW(resource(RT_MENU, 109, kEnglish))),
-            "Menu{Start game=32772;Exit=105;}Help{About=104;}");
+  for (Language language : {Language::Chinese, Language::English}) {
+    HMENU m = LoadMenuIndirectW(
+        resource(RT_MENU, 109, language == Language::Chinese ? kChinese : kEnglish));
+    Seq texts;
+    menu(m, texts);
+    EXPECT_EQ(texts, expectedTexts("Menu", language));
+    EXPECT_EQ(GetMenuItemCount(m), 2);  // two popups, the items inside them
+  }
 }
 
 // Chinese for every resource (English beside it for the menu, dialogs and strings) but the
