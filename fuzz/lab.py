@@ -204,15 +204,18 @@ def kill_group(pid, sig=signal.SIGKILL):
 
 def kill_marked(mark):
     """Kills every process whose environment holds MARK: those of a run that left its group,
-    as AFL++ does when it puts the target in a session of its own."""
+    as AFL++ does when it puts the target in a session of its own. Returns how many."""
+    killed = 0
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
             with open(f"/proc/{pid}/environ", "rb") as f:
                 if any(v == mark or mark.endswith(b"-") and v.startswith(mark)
                        for v in f.read().split(b"\0")):
                     os.kill(int(pid), signal.SIGKILL)
+                    killed += 1
         except OSError:
             pass
+    return killed
 
 
 def kill_all():
@@ -438,7 +441,7 @@ ENGINES = {  # the ladder, from blind to guided
 def prepare(engines):
     """Installs and builds what ENGINES need; those that cannot be built are left out with one
     line each."""
-    ensure_packages(*sorted({g for e in engines if e in ENGINES for g in ENGINES[e].packages}))
+    ensure_packages("lab", *sorted({g for e in engines if e in ENGINES for g in ENGINES[e].packages}))
     ready = []
     for e in engines:
         try:
@@ -726,6 +729,269 @@ TABLES = (
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
     Table("judge-speed", "judge_speed.csv", judge_speed_table),
 )
+
+
+# ---------------------------------------------------------------------------------------------
+# Pictures, drawn the same to the byte from the same data (no time or version in the file).
+
+PICTURE_WORDS = {
+    "level": ("第 {} 关", "Level {}"), "x": ("执行次数（对数刻度）", "Executions (log scale)"),
+    "y": ("已赢的试验比例", "Share of trials won"),
+    "overview": ("阶梯：每格赢的试验次数", "The ladder: trials won per cell"),
+    "engines": ("引擎", "Engine"), "levels": ("关卡", "Level"),
+}
+
+
+def pyplot(lang):
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    plt.rcdefaults()
+    plt.rcParams.update({"font.family": "WenQuanYi Micro Hei" if lang == "zh" else "DejaVu Sans",
+                         "axes.unicode_minus": False, "svg.hashsalt": "tumblewick"})
+    return plt
+
+
+def save(fig, path):
+    path.parent.mkdir(parents=True, exist_ok=True)
+    fig.savefig(path, dpi=100, metadata={"Software": None})
+    import matplotlib.pyplot as plt
+    plt.close(fig)
+
+
+def curves(runs, lang, path, key="engine"):
+    """Per level, the share of a cell's trials that have won by each number of executions."""
+    plt = pyplot(lang)
+    groups = cells(runs, key)
+    levels = sorted({lv for lv, _ in groups})
+    names = list(dict.fromkeys(n for _, n in groups))
+    colours = {n: plt.get_cmap("tab10")(i) for i, n in enumerate(names)}
+    rows = (len(levels) + 2) // 3
+    fig, axes = plt.subplots(rows, 3, figsize=(12, 3.6 * rows), squeeze=False, sharey=True)
+    for ax, level in zip(axes.flat, levels):
+        for name in names:
+            group = groups.get((level, name))
+            if not group:
+                continue
+            wins = sorted(max(r.executions, 1) for r in group if r.beaten)
+            end = max(max(r.executions for r in group), 1)
+            xs = [1] + wins + [end]
+            ys = [0] + [(i + 1) / len(group) for i in range(len(wins))] + [len(wins) / len(group)]
+            ax.step(xs, ys, where="post", color=colours[name], lw=2,
+                    label=f"{name} ({len(wins)}/{len(group)})")
+        ax.set_xscale("log")
+        ax.set_xlim(1, 2e8)
+        ax.set_ylim(-0.03, 1.03)
+        ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
+        ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
+        ax.grid(alpha=0.3)
+        ax.legend(loc="upper left", fontsize=8)
+    for ax in axes[:, 0]:
+        ax.set_ylabel(PICTURE_WORDS["y"][lang == "en"])
+    for ax in list(axes.flat)[len(levels):]:
+        ax.set_visible(False)
+    fig.tight_layout()
+    save(fig, path)
+
+
+def overview(runs, lang, path):
+    """Levels by engines, each cell coloured by the share of its trials won."""
+    plt = pyplot(lang)
+    groups = cells(runs, "engine")
+    levels = sorted({lv for lv, _ in groups})
+    names = [e for e in ENGINES if any(n == e for _, n in groups)]
+    share = [[sum(r.beaten for r in groups[lv, e]) / len(groups[lv, e]) for e in names] for lv in levels]
+    fig, ax = plt.subplots(figsize=(6.4, 4.8))
+    ax.imshow(share, cmap="Greens", vmin=0, vmax=1.3, aspect="auto")
+    for i, lv in enumerate(levels):
+        for j, e in enumerate(names):
+            g = groups[lv, e]
+            ax.text(j, i, f"{sum(r.beaten for r in g)}/{len(g)}", ha="center", va="center", fontsize=13)
+    ax.set_xticks(range(len(names)), [ENGINES[e].label for e in names])
+    ax.set_yticks(range(len(levels)), [PICTURE_WORDS["level"][lang == "en"].format(lv) for lv in levels])
+    ax.set_xlabel(PICTURE_WORDS["engines"][lang == "en"])
+    ax.set_title(PICTURE_WORDS["overview"][lang == "en"])
+    fig.tight_layout()
+    save(fig, path)
+
+
+PICTURES = (  # (name: docs/lab/NAME.LANG.png, data file, drawing)
+    ("ladder-curves", "ladder.csv", curves),
+    ("ladder-overview", "ladder.csv", overview),
+    ("techniques-curves", "techniques.csv", lambda runs, lang, path: curves(runs, lang, path, "technique")),
+)
+
+
+# ---------------------------------------------------------------------------------------------
+# The report: the guides' measured tables and pictures, from the committed data.
+
+def block(name):
+    return re.compile(rf"(<!-- lab:{re.escape(name)} -->\n)(.*?)(<!-- /lab:{re.escape(name)} -->)", re.S)
+
+
+def rendered(text, lang):
+    """TEXT with every measured table that has data and markers rendered anew."""
+    for t in TABLES:
+        path = DATA / t.csv
+        if path.exists() and block(t.name).search(text):
+            body = "\n".join(t.render(path, lang)) + "\n"
+            text = block(t.name).sub(lambda m: m.group(1) + body + m.group(3), text)
+    return text
+
+
+def cmd_report(a):
+    texts = {lang: path.read_text() for lang, path in GUIDES.items()}
+    problems = []
+    for lang, path in GUIDES.items():
+        new = rendered(texts[lang], lang)
+        if new != texts[lang]:
+            if a.check:
+                problems.append(f"{rel(path)}: a measured table differs from ./fuzz.sh report's")
+            else:
+                path.write_text(new)
+                say(f"updated {rel(path)}")
+    for t in TABLES:  # the two guides: the same tables with the same numbers
+        found = [block(t.name).search(texts[lang]) for lang in GUIDES]
+        if any(found) and not all(found):
+            problems.append(f"table {t.name} is in one guide only")
+        elif all(found) and len({tuple(re.findall(r"\d+(?:\.\d+)?", m.group(2))) for m in found}) > 1:
+            problems.append(f"table {t.name}: the guides' numbers differ")
+    if a.check:
+        print("\n".join(problems) or "the guides' measured tables match docs/data")
+        return 1 if problems else 0
+    ensure_packages("lab")
+    for name, data, draw in PICTURES:
+        if (DATA / data).exists():
+            for lang in GUIDES:
+                draw(read_runs(DATA / data), lang, REPO / "docs" / "lab" / f"{name}.{lang}.png")
+            say(f"drew docs/lab/{name}.*.png")
+    return 0
+
+
+# ---------------------------------------------------------------------------------------------
+# The arena: a fuzzer of the user's own on each level, held to the same bound and judged by the
+# same judge. The contract (the guides tell it): the fuzzer starts in an empty folder of its
+# own with
+#   TUMBLEWICK_LEVEL        the level, 1 to 6
+#   TUMBLEWICK_SEED         the level's seed file
+#   TUMBLEWICK_JUDGE        the judge to run (LEVEL FILE, or LEVEL --batch), which counts runs
+#   TUMBLEWICK_WINNER       where to write a winning input
+#   TUMBLEWICK_SECONDS      the bound
+#   TUMBLEWICK_RANDOM_SEED  the trial's random seed
+# and exits 0 when it wrote a winner, 1 when it found none, by the bound. At the bound it gets
+# SIGTERM, and a second later it is killed.
+
+JUDGE_WRAPPER = """#!/bin/sh
+# The arena's judge: one byte into the count a run (in batch mode, one a verdict), then the judge.
+if [ "${{2:-}}" = --batch ]; then {judge} "$@" | tee -a {count}.batch; exit 0; fi
+printf . >>{count}
+exec {judge} "$@"
+"""
+VERDICTS = {
+    "beaten": "beaten: the judge confirms the winner",
+    "nothing": "found nothing",
+    "false-claim": "claimed a winner that does not win",
+    "crashed": "crashed",
+    "ignored-bound": "ignored the bound: still running a second after SIGTERM, killed",
+}
+
+
+def run_arena(job):
+    import shlex
+    r = job.run
+    job.dir.mkdir(parents=True)
+    count, winner, wrapper = job.dir / ".judge-runs", job.dir / "winner.bin", job.dir / ".judge"
+    wrapper.write_text(JUDGE_WRAPPER.format(judge=shlex.quote(str(judge_path())),
+                                            count=shlex.quote(str(count))))
+    wrapper.chmod(0o755)
+    env = dict(os.environ, TUMBLEWICK_LEVEL=str(r.level), TUMBLEWICK_SEED=str(first_seed_file(job.seeds)),
+               TUMBLEWICK_JUDGE=str(wrapper), TUMBLEWICK_WINNER=str(winner),
+               TUMBLEWICK_SECONDS=str(r.bound), TUMBLEWICK_RANDOM_SEED=str(r.seed))
+    start = time.time()
+    rc, r.wall, ended = run_bounded(job.command, r.bound, r.log, job.core, env, job.dir, term_first=True)
+    r.executions = sum(p.stat().st_size for p in (count, Path(f"{count}.batch")) if p.exists())
+    won = winner.exists() and judged_pass(r.level, winner)
+    r.seconds = min(max(winner.stat().st_mtime - start, 0), r.wall) if won else r.wall
+    if ended == "killed":
+        r.verdict = "ignored-bound"
+    elif ended == "exited" and rc not in (0, 1):
+        r.verdict = "crashed"
+        r.mutations = f"exit status {rc}" if rc > 0 else f"signal {-rc}"
+    elif (winner.exists() or rc == 0) and not won:
+        r.verdict = "false-claim"
+    else:
+        r.verdict = "beaten" if won else "nothing"
+    r.beaten = r.verdict == "beaten"
+    r.winner = rel(winner) if won else ""
+    r.status = "ok" if r.verdict in ("beaten", "nothing") else "fault"
+
+
+def fuzzer_name(command):
+    interpreters = ("python", "python3", "sh", "bash", "node", "ruby", "perl", "env")
+    first = Path(command[0]).name
+    return Path(command[1]).name if first in interpreters and len(command) > 1 else first
+
+
+def arena_jobs(command, levels, seeds, bound, folder="arena"):
+    command = tuple(str(Path(c).resolve()) if Path(c).exists() else c for c in command)
+    name = fuzzer_name(command)
+    jobs = []
+    for seed in seeds:
+        for level in levels:
+            job = make_job(level, name, "plain", seed, bound, folder=f"{folder}/{name}")
+            job.dir = job.dir.with_name(f"level{level}-seed{seed}")
+            job.command = command
+            jobs.append(job)
+    return jobs
+
+
+def cmd_arena(a):
+    if not a.command:
+        raise LabError("usage: fuzz.sh arena [--trials N] [--seconds S] [--levels L...] -- COMMAND ARGS...")
+    if a.judge:
+        os.environ["TUMBLEWICK_JUDGE_BINARY"] = str(a.judge)
+    else:
+        prepare(["judge"])
+    levels = a.levels or LEVELS
+    jobs = arena_jobs(a.command, levels, range(a.seed, a.seed + a.trials), a.seconds)
+    start = time.monotonic()
+    runs = run_all(jobs, a.jobs)
+    overhead(runs, time.monotonic() - start, a.jobs)
+    runs.sort(key=lambda r: (r.level, r.seed))
+    for r in runs:
+        print(f"level {r.level}, seed {r.seed}: {VERDICTS[r.verdict]}"
+              + (f" ({r.mutations})" if r.mutations else "")
+              + f", {r.executions} judge runs, {r.seconds:.1f} s; log: {r.log}")
+    if a.data:
+        write_csv(a.data, runs)
+    others = [r for f in ("tiny_fuzzer.csv", "ladder.csv") if (DATA / f).exists()
+              for r in read_runs(DATA / f) if r.level in levels and r.engine != runs[0].engine]
+    everyone = sorted(runs + others, key=lambda r: (r.level, order_of(r), r.seed))
+    print("\n".join([""] + runs_table(everyone, "en")[2:] + [""]
+                    + tests_table([r for r in everyone if r.level in levels], "en")))
+    ensure_packages("lab")
+    picture = LAB / "arena" / runs[0].engine / "curves.png"
+    curves(everyone, "en", picture)
+    say(f"picture: {rel(picture)}; the others' data: docs/data (their bounds may differ)")
+    return 0 if all(r.status == "ok" for r in runs) else 1
+
+
+def cmd_bench(a):
+    """The lab's own overhead: a sub-ladder with --jobs 1, then with --jobs 2."""
+    levels = a.levels or (1, 2, 3)
+    engines = prepare(list(ENGINES))
+    walls = {}
+    for jobs in (1, 2):
+        seeds = range(a.seed, a.seed + a.trials)
+        todo = [make_job(lv, e, "plain", s, a.seconds, folder="bench") for s in seeds for lv in levels for e in engines]
+        start = time.monotonic()
+        runs = run_all(todo, jobs)
+        walls[jobs] = time.monotonic() - start
+        overhead(runs, walls[jobs], jobs)
+    print(f"levels {' '.join(map(str, levels))}, every engine, {a.trials} trials, {a.seconds} s bound: "
+          f"--jobs 1 {walls[1]:.0f} s, --jobs 2 {walls[2]:.0f} s, scaling {walls[1] / walls[2]:.2f}x "
+          f"(load average {os.getloadavg()[0]:.1f})")
+    return 0
 
 
 # ---------------------------------------------------------------------------------------------
