@@ -494,10 +494,11 @@ def run_all(jobs, parallel):
         for f in as_completed([pool.submit(one, j) for j in jobs]):
             done.append(f.result())
             r = done[-1]
-            print(f"  [{len(done)}/{len(jobs)}] level {r.level}, {name_of(r)}, seed {r.seed}: "
-                  + (f"beaten, {r.executions} executions, {r.seconds} s" if r.beaten
-                     else f"not beaten ({r.executions} executions, {r.status})"),
-                  file=sys.stderr, flush=True)
+            if len(jobs) > 1:
+                    print(f"  [{len(done)}/{len(jobs)}] level {r.level}, {name_of(r)}, seed {r.seed}: "
+                      + (f"beaten, {r.executions} executions, {r.seconds} s" if r.beaten
+                         else f"not beaten ({r.executions} executions, {r.status})"),
+                      file=sys.stderr, flush=True)
     except KeyboardInterrupt:
         kill_all()
         pool.shutdown(wait=True, cancel_futures=True)
@@ -779,6 +780,7 @@ def curves(runs, lang, path, key="engine"):
             ys = [0] + [(i + 1) / len(group) for i in range(len(wins))] + [len(wins) / len(group)]
             ax.step(xs, ys, where="post", color=colours[name], lw=2,
                     label=f"{name} ({len(wins)}/{len(group)})")
+            ax.plot(xs[-1:], ys[-1:], "o", color=colours[name], ms=5)  # where the runs got to
         ax.set_xscale("log")
         ax.set_xlim(1, 2e8)
         ax.set_ylim(-0.03, 1.03)
