@@ -635,6 +635,10 @@ WORDS = {
     "executions": ("赢时的执行次数：中位数（四分位距）", "Executions to win: median (IQR)"),
     "seconds": ("赢时的秒数：中位数（四分位距）", "Seconds to win: median (IQR)"),
     "a12": ("A12（A 更快赢的概率）", "A12 (A wins sooner)"), "p": ("p（Mann–Whitney U）", "p (Mann–Whitney U)"),
+    "before": ("赢的次数（之前：3 个种子，60 秒）", "Beaten before (3 seeds, 60 s)"), "now": ("赢的次数（现在）", "Beaten now"),
+    "p_won": ("p（赢的次数，Fisher 精确检验）", "p (beaten, Fisher's exact test)"),
+    "execs_before": ("之前赢时执行次数的中位数", "Median executions to win before"),
+    "execs_now": ("现在的中位数", "Median now"), "p_execs": ("p（执行次数，Mann–Whitney U）", "p (executions, Mann–Whitney U)"),
     "caption": ("每次运行最多 {bound} 秒，每格 {n} 次试验（随机种子 {first} 到 {last}）。",
                 "Runs bounded at {bound} s, {n} trials a cell (random seeds {first} to {last})."),
 }
@@ -694,6 +698,26 @@ def grid_table(runs, lang):
     return markdown([word("level", lang)] + [ENGINES[e].label for e in names], rows)
 
 
+def change_table(runs, lang, before="ladder_3seeds_60s.csv"):
+    """The ladder against an earlier measurement of it: k of N with Fisher's exact test, and the
+    median executions to win with a Mann-Whitney U test where both won every trial."""
+    from scipy.stats import fisher_exact, mannwhitneyu
+    old, new = cells(read_runs(DATA / before), "engine"), cells(runs, "engine")
+    rows = []
+    for key in (k for k in old if k in new):
+        o, n = old[key], new[key]
+        ko, kn = sum(r.beaten for r in o), sum(r.beaten for r in n)
+        p_won = fisher_exact([[ko, len(o) - ko], [kn, len(n) - kn]])[1]
+        p_execs = "-"
+        if ko == len(o) and kn == len(n) and len({r.executions for r in o + n}) > 1:
+            p_execs = f"{mannwhitneyu([r.executions for r in o], [r.executions for r in n])[1]:.2g}"
+        rows.append((*key, f"{ko}/{len(o)}", f"{kn}/{len(n)}", f"{p_won:.2g}",
+                     number(summary(o, "executions")[0]), number(summary(n, "executions")[0]), p_execs))
+    head = [word(k, lang) for k in ("level", "engine", "before", "now", "p_won", "execs_before",
+                                     "execs_now", "p_execs")]
+    return markdown(head, rows)
+
+
 JUDGE_MODES = {"one-input": ("每个进程一个输入（次/秒）", "one input per process (/s)"),
                "batch": ("批量（次/秒）", "batch (/s)"), "in-process": ("进程内（次/秒）", "in process (/s)")}
 
@@ -725,6 +749,7 @@ TABLES = (
     Table("ladder", "ladder.csv", from_runs(runs_table)),
     Table("ladder-grid", "ladder.csv", from_runs(grid_table)),
     Table("ladder-tests", "ladder.csv", from_runs(tests_table)),
+    Table("ladder-change", "ladder.csv", from_runs(change_table)),
     Table("techniques", "techniques.csv", from_runs(runs_table, key="technique")),
     Table("techniques-tests", "techniques.csv", from_runs(tests_table, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
@@ -1163,14 +1188,19 @@ def cmd_find_winner(a):
 # ---------------------------------------------------------------------------------------------
 # Entry.
 
+class Usage(argparse.ArgumentParser):
+    def error(self, message):
+        raise LabError(f"{message}\n{__doc__.split(chr(10) * 2, 1)[1]}")
+
+
 def parse(argv):
     argv = list(argv)
     command = argv[argv.index("--") + 1:] if "--" in argv else []
     argv = argv[:argv.index("--")] if "--" in argv else argv
-    p = argparse.ArgumentParser(prog="fuzz.sh", usage=__doc__.split("\n\n", 1)[1], add_help=False)
+    p = Usage(prog="fuzz.sh", add_help=False)
     p.add_argument("what", choices=[str(n) for n in LEVELS] + ["table", "soak", "report", "arena",
                                                                "bench", "smoke", "find-winner"])
-    p.add_argument("rest", nargs="*")
+    p.add_argument("rest", nargs="*", default=[])
     p.add_argument("--engine", default="libfuzzer", choices=list(ENGINES))
     p.add_argument("--seconds", type=int)
     p.add_argument("--seed", type=int, default=1)
@@ -1198,9 +1228,10 @@ def parse(argv):
 def main(argv):
     try:
         a = parse(argv)
-    except SystemExit:
-        print(__doc__.split("\n\n", 1)[1], file=sys.stderr)
+    except LabError as err:
+        say(str(err))
         return 2
+    signal.signal(signal.SIGINT, signal.default_int_handler)  # also when started in the background
     signal.signal(signal.SIGTERM, lambda *_: (kill_all(), sys.exit(143)))
     try:
         if a.what == "find-winner":
