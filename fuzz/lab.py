@@ -24,7 +24,6 @@ import argparse
 import configparser
 import csv
 import dataclasses
-import io
 import json
 import os
 import re

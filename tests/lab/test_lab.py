@@ -1,6 +1,5 @@
 """The lab's statistics on a case computed by hand, its report on a stale table, and the
 arena's verdicts on four fixture fuzzers under a 2-second bound."""
-import os
 import sys
 import tempfile
 import unittest
