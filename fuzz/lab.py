@@ -107,11 +107,12 @@ def build(name):
         steps.append(["cmake", "-S", str(b.source), "-B", str(b.dir), *cxx, *b.options])
     steps.append(["cmake", "--build", str(b.dir), f"-j{os.cpu_count()}"]
                  + (["--target", *b.targets] if b.targets else []))
-    for step in steps:
-        done = subprocess.run(step, env=env, capture_output=True, text=True)
-        if done.returncode != 0:
-            sys.stderr.write(done.stdout[-3000:] + done.stderr[-3000:])
-            raise LabError(f"the {name} build failed ({' '.join(step[:2])})")
+    log = LAB / f"build-{name}.log"
+    log.parent.mkdir(parents=True, exist_ok=True)
+    with log.open("w") as out:
+        for step in steps:
+            if subprocess.run(step, env=env, stdout=out, stderr=subprocess.STDOUT).returncode != 0:
+                raise LabError(f"the {name} build failed; see {rel(log)}")
     _built.add(name)
 
 
@@ -440,7 +441,10 @@ ENGINES = {  # the ladder, from blind to guided
 def prepare(engines):
     """Installs and builds what ENGINES need; those that cannot be built are left out with one
     line each."""
-    ensure_packages("lab", *sorted({g for e in engines if e in ENGINES for g in ENGINES[e].packages}))
+    try:
+        ensure_packages("lab", *sorted({g for e in engines if e in ENGINES for g in ENGINES[e].packages}))
+    except subprocess.CalledProcessError:
+        say("could not install every package; going on with what there is")
     ready = []
     for e in engines:
         try:
@@ -464,8 +468,7 @@ def execute(job):
     try:
         (run_arena if job.command else ENGINES[r.engine].run)(job)
     except (OSError, LabError, subprocess.SubprocessError) as err:
-        r.status = "failed"
-        say(f"level {r.level}, {r.engine} (seed {r.seed}) did not run: {err}")
+        r.status, r.mutations = "failed", str(err)
     r.seconds, r.wall = round(r.seconds, 2), round(r.wall, 2)
     r.log = rel(r.log)
     record(r)
@@ -1026,7 +1029,9 @@ def cmd_bench(a):
 def tell_run(r):
     """One run, told in full."""
     name = name_of(r)
-    if r.beaten:
+    if r.status == "failed":
+        print(f"level {r.level}, {name} (seed {r.seed}): did not start" + (f" ({r.mutations})" if r.mutations else ""))
+    elif r.beaten:
         print(f"level {r.level}, {name} (seed {r.seed}): beaten after {r.executions} executions in {r.seconds:.1f} s")
         print(f"  winning input: {r.winner} ({(REPO / r.winner).stat().st_size} bytes)")
         if r.mutations:
@@ -1054,7 +1059,12 @@ def measure(items, a, data=None, key="engine"):
     start = time.monotonic()
     runs = run_all(jobs, a.jobs)
     overhead(runs, time.monotonic() - start, a.jobs)
+    for engine in dict.fromkeys(r.engine for r in runs if r.status == "failed"):
+        failed = [r for r in runs if r.engine == engine and r.status == "failed"]
+        say(f"{engine}: {len(failed)} runs did not start ({failed[0].mutations or 'see ' + failed[0].log}); left out")
     runs = [r for r in runs if r.status != "failed"]
+    if not runs:
+        raise LabError("no run started")
     if data:
         write_csv(data, runs)
         say(f"data: {rel(data)}; ./fuzz.sh report puts it into the guides")
