@@ -414,7 +414,8 @@ def run_afl(job, cmplog):
         r.beaten, r.winner = True, rel(crashes[0])
         r.executions = int(re.search(r"execs:(\d+)", name).group(1))
         r.seconds = int(re.search(r"time:(\d+)", name).group(1)) / 1000
-        r.mutations = (re.search(r",(op:.*)", name) or re.search("(.*)", "")).group(1)
+        op = re.search(r",(op:.*)", name)
+        r.mutations = op.group(1) if op else ""
     elif not stats.exists():
         r.status = "failed"
     if ended != "exited":
@@ -497,7 +498,7 @@ def run_all(jobs, parallel):
             done.append(f.result())
             r = done[-1]
             if len(jobs) > 1:
-                    print(f"  [{len(done)}/{len(jobs)}] level {r.level}, {name_of(r)}, seed {r.seed}: "
+                print(f"  [{len(done)}/{len(jobs)}] level {r.level}, {name_of(r)}, seed {r.seed}: "
                       + (f"beaten, {r.executions} executions, {r.seconds} s" if r.beaten
                          else f"not beaten ({r.executions} executions, {r.status})"),
                       file=sys.stderr, flush=True)
