@@ -597,7 +597,7 @@ def pairs(runs, key):
 # ---------------------------------------------------------------------------------------------
 # Data files: one row a run, the fields that tables and pictures need.
 
-CSV_FIELDS = ("level", "engine", "technique", "seed", "bound", "beaten", "executions", "seconds")
+CSV_FIELDS = ("level", "engine", "technique", "seed", "bound", "beaten", "executions", "seconds", "load")
 
 
 def write_csv(path, runs):
@@ -607,14 +607,14 @@ def write_csv(path, runs):
         w.writerow(CSV_FIELDS)
         for r in sorted(runs, key=lambda r: (r.level, order_of(r), r.seed)):
             w.writerow([r.level, r.engine, r.technique, r.seed, r.bound, int(r.beaten),
-                        r.executions, f"{r.seconds:.2f}"])
+                        r.executions, f"{r.seconds:.2f}", f"{r.load:.1f}"])
 
 
 def read_runs(path):
     with open(path, newline="") as f:
         return [Run(int(row["level"]), row["engine"], row["technique"], int(row["seed"]),
                     int(row["bound"]), row["beaten"] == "1", int(row["executions"]),
-                    float(row["seconds"])) for row in csv.DictReader(f)]
+                    float(row["seconds"]), load=float(row.get("load") or 0)) for row in csv.DictReader(f)]
 
 
 def order_of(r):
@@ -644,6 +644,8 @@ WORDS = {
     "execs_now": ("现在的中位数", "Median now"), "p_execs": ("p（执行次数，Mann–Whitney U）", "p (executions, Mann–Whitney U)"),
     "caption": ("每次运行最多 {bound} 秒，每格 {n} 次试验（随机种子 {first} 到 {last}）。",
                 "Runs bounded at {bound} s, {n} trials a cell (random seeds {first} to {last})."),
+    "load": ("运行开始时机器的平均负载为 {low:.1f} 到 {high:.1f}。",
+             "The machine's load average when the runs started: {low:.1f} to {high:.1f}."),
 }
 
 
@@ -673,8 +675,11 @@ def markdown(head, rows):
 def caption(runs, lang):
     seeds = sorted({r.seed for r in runs})
     n = max(len(v) for v in cells(runs, "engine" if runs[0].technique == "plain" else "technique").values())
-    return [word("caption", lang).format(bound=max(r.bound for r in runs), n=n, first=seeds[0],
-                                         last=seeds[-1]), ""]
+    text = word("caption", lang).format(bound=max(r.bound for r in runs), n=n, first=seeds[0], last=seeds[-1])
+    if any(r.load for r in runs):
+        text += (" " if lang == "en" else "") + word("load", lang).format(
+            low=min(r.load for r in runs), high=max(r.load for r in runs))
+    return [text, ""]
 
 
 def runs_table(runs, lang, key="engine"):
