@@ -579,8 +579,9 @@ def cells(runs, key):
     return out
 
 
-def pairs(runs, key):
-    """Per level, every two cells of which at least one ever won: (level, A, B, A12, p)."""
+def pairs(runs, key, focus=None):
+    """Per level, every two cells (with FOCUS, if given) of which at least one ever won:
+    (level, A, B, A12, p)."""
     groups = cells(runs, key)
     out = []
     for level in sorted({lv for lv, _ in groups}):
@@ -588,7 +589,7 @@ def pairs(runs, key):
         for i, a in enumerate(names):
             for b in names[i + 1:]:
                 ra, rb = groups[level, a], groups[level, b]
-                if any(r.beaten for r in ra + rb):
+                if any(r.beaten for r in ra + rb) and focus in (None, a, b):
                     x, y = time_to_win(ra), time_to_win(rb)
                     out.append((level, a, b, a12(x, y), mann_whitney(x, y)[1]))
     return out
@@ -656,7 +657,7 @@ def word(key, lang):
 def number(x, seconds=False):
     if x is None:
         return "-"
-    return f"{x:.1f}" if seconds else str(int(x))
+    return f"{x:.1f}" if seconds else str(round(x))
 
 
 def spread(runs, measure):
@@ -692,9 +693,9 @@ def runs_table(runs, lang, key="engine"):
     return caption(runs, lang) + markdown(head, rows)
 
 
-def tests_table(runs, lang, key="engine"):
+def tests_table(runs, lang, key="engine", focus=None):
     head = [word("level", lang), "A", "B", word("a12", lang), word("p", lang)]
-    rows = [(level, a, b, f"{x:.2f}", f"{p:.2g}") for level, a, b, x, p in pairs(runs, key)]
+    rows = [(level, a, b, f"{x:.2f}", f"{p:.2g}") for level, a, b, x, p in pairs(runs, key, focus)]
     return markdown(head, rows)
 
 
@@ -1003,7 +1004,7 @@ def cmd_arena(a):
               for r in read_runs(DATA / f) if r.level in levels and r.engine != runs[0].engine]
     everyone = sorted(runs + others, key=lambda r: (r.level, order_of(r), r.seed))
     print("\n".join([""] + runs_table(everyone, "en")[2:] + [""]
-                    + tests_table([r for r in everyone if r.level in levels], "en")))
+                    + tests_table(everyone, "en", focus=runs[0].engine)))
     ensure_packages("lab")
     picture = LAB / "arena" / runs[0].engine / "curves.png"
     curves(everyone, "en", picture)
