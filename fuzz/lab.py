@@ -588,10 +588,11 @@ def pairs(runs, key, focus=None):
         names = [n for lv, n in groups if lv == level]
         for i, a in enumerate(names):
             for b in names[i + 1:]:
-                ra, rb = groups[level, a], groups[level, b]
-                if any(r.beaten for r in ra + rb) and focus in (None, a, b):
+                first, second = (b, a) if b == focus else (a, b)
+                ra, rb = groups[level, first], groups[level, second]
+                if any(r.beaten for r in ra + rb) and focus in (None, first):
                     x, y = time_to_win(ra), time_to_win(rb)
-                    out.append((level, a, b, a12(x, y), mann_whitney(x, y)[1]))
+                    out.append((level, first, second, a12(x, y), mann_whitney(x, y)[1]))
     return out
 
 
