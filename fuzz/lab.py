@@ -1098,7 +1098,6 @@ def cmd_level(a):
         measure([(level, a.engine, technique)], a)
         return 0
     job = make_job(level, a.engine, technique, a.seed, a.seconds, a.corpus)
-    job.core = 0
     r = run_all([job], 1)[0]
     tell_run(r)
     return 0 if r.beaten else 1
