@@ -877,6 +877,7 @@ def rendered(text, lang):
 
 
 def cmd_report(a):
+    ensure_packages("lab")
     texts = {lang: path.read_text() for lang, path in GUIDES.items()}
     problems = []
     for lang, path in GUIDES.items():
@@ -896,7 +897,6 @@ def cmd_report(a):
     if a.check:
         print("\n".join(problems) or "the guides' measured tables match docs/data")
         return 1 if problems else 0
-    ensure_packages("lab")
     for name, data, draw in PICTURES:
         if (DATA / data).exists():
             for lang in GUIDES:
