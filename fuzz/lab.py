@@ -674,9 +674,9 @@ def markdown(head, rows):
     return lines + ["| " + " | ".join(str(c) for c in row) + " |" for row in rows]
 
 
-def caption(runs, lang):
+def caption(runs, lang, key):
     seeds = sorted({r.seed for r in runs})
-    n = max(len(v) for v in cells(runs, "engine" if runs[0].technique == "plain" else "technique").values())
+    n = max(len(v) for v in cells(runs, key).values())
     text = word("caption", lang).format(bound=max(r.bound for r in runs), n=n, first=seeds[0], last=seeds[-1])
     if any(r.load for r in runs):
         text += (" " if lang == "en" else "") + word("load", lang).format(
@@ -691,7 +691,7 @@ def runs_table(runs, lang, key="engine"):
     rows = [(level, name, f"{sum(r.beaten for r in group)}/{len(group)}",
              spread(group, "executions"), spread(group, "seconds"))
             for (level, name), group in cells(runs, key).items()]
-    return caption(runs, lang) + markdown(head, rows)
+    return caption(runs, lang, key) + markdown(head, rows)
 
 
 def tests_table(runs, lang, key="engine", focus=None):
@@ -801,28 +801,26 @@ def curves(runs, lang, path, key="engine"):
     groups = cells(runs, key)
     levels = sorted({lv for lv, _ in groups})
     names = list(dict.fromkeys(n for _, n in groups))
-    colours = {n: plt.get_cmap("tab10")(i) for i, n in enumerate(names)}
     rows = (len(levels) + 2) // 3
     fig, axes = plt.subplots(rows, 3, figsize=(12, 3.6 * rows), squeeze=False, sharey=True)
     for ax, level in zip(axes.flat, levels):
-        for name in names:
-            group = groups.get((level, name))
-            if not group:
-                continue
+        here = [n for n in names if (level, n) in groups]
+        for colour, name in zip(plt.get_cmap("tab10").colors, here):
+            group = groups[level, name]
             wins = sorted(max(r.executions, 1) for r in group if r.beaten)
             end = max(max(r.executions for r in group), 1)
             xs = [1] + wins + [end]
             ys = [0] + [(i + 1) / len(group) for i in range(len(wins))] + [len(wins) / len(group)]
-            ax.step(xs, ys, where="post", color=colours[name], lw=2,
+            ax.step(xs, ys, where="post", color=colour, lw=2,
                     label=f"{name} ({len(wins)}/{len(group)})")
-            ax.plot(xs[-1:], ys[-1:], "o", color=colours[name], ms=5)  # where the runs got to
+            ax.plot(xs[-1:], ys[-1:], "o", color=colour, ms=5)  # where the runs got to
         ax.set_xscale("log")
         ax.set_xlim(1, 2e8)
         ax.set_ylim(-0.03, 1.03)
         ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
         ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
         ax.grid(alpha=0.3)
-        ax.legend(loc="center right", fontsize=8)
+        ax.legend(loc="best", fontsize=8)
     for ax in axes[:, 0]:
         ax.set_ylabel(PICTURE_WORDS["y"][lang == "en"])
     for ax in list(axes.flat)[len(levels):]:
