@@ -1219,7 +1219,7 @@ def parse(argv):
     p.add_argument("--seconds", type=int)
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--trials", "--seeds", type=int)
-    p.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
+    p.add_argument("--jobs", type=int, default=len(os.sched_getaffinity(0)))
     p.add_argument("--runs", type=int, default=1000000)
     p.add_argument("--compare", "--techniques", action="store_true")
     p.add_argument("--corpus", type=lambda d: Path(d).resolve())
