@@ -694,9 +694,13 @@ def runs_table(runs, lang, key="engine"):
     return caption(runs, lang, key) + markdown(head, rows)
 
 
+def probability(p):
+    return "< 0.001" if p < 0.001 else f"{p:.2g}"
+
+
 def tests_table(runs, lang, key="engine", focus=None):
     head = [word("level", lang), "A", "B", word("a12", lang), word("p", lang)]
-    rows = [(level, a, b, f"{x:.2f}", f"{p:.2g}") for level, a, b, x, p in pairs(runs, key, focus)]
+    rows = [(level, a, b, f"{x:.2f}", probability(p)) for level, a, b, x, p in pairs(runs, key, focus)]
     return markdown(head, rows)
 
 
@@ -720,8 +724,8 @@ def change_table(runs, lang, before="ladder_3seeds_60s.csv"):
         p_won = fisher_exact([[ko, len(o) - ko], [kn, len(n) - kn]])[1]
         p_execs = "-"
         if ko == len(o) and kn == len(n) and len({r.executions for r in o + n}) > 1:
-            p_execs = f"{mannwhitneyu([r.executions for r in o], [r.executions for r in n])[1]:.2g}"
-        rows.append((*key, f"{ko}/{len(o)}", f"{kn}/{len(n)}", f"{p_won:.2g}",
+            p_execs = probability(mannwhitneyu([r.executions for r in o], [r.executions for r in n])[1])
+        rows.append((*key, f"{ko}/{len(o)}", f"{kn}/{len(n)}", probability(p_won),
                      number(summary(o, "executions")[0]), number(summary(n, "executions")[0]), p_execs))
     head = [word(k, lang) for k in ("level", "engine", "before", "now", "p_won", "execs_before",
                                      "execs_now", "p_execs")]
