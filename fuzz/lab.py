@@ -29,6 +29,7 @@ import os
 import re
 import shutil
 import signal
+import statistics
 import subprocess
 import sys
 import threading
@@ -639,6 +640,7 @@ WORDS = {
     "fuzzer": ("fuzzer", "Fuzzer"), "beaten": ("赢的次数", "Beaten"),
     "executions": ("赢时的执行次数：中位数（四分位距）", "Executions to win: median (IQR)"),
     "seconds": ("赢时的秒数：中位数（四分位距）", "Seconds to win: median (IQR)"),
+    "unbeaten": ("没赢的运行停下时的执行次数（中位数）", "Executions of the runs not beaten (median)"),
     "a12": ("A12（A 更快赢的概率）", "A12 (A wins sooner)"), "p": ("p（Mann–Whitney U）", "p (Mann–Whitney U)"),
     "before": ("赢的次数（之前：3 个种子，60 秒）", "Beaten before (3 seeds, 60 s)"), "now": ("赢的次数（现在）", "Beaten now"),
     "p_won": ("p（赢的次数，Fisher 精确检验）", "p (beaten, Fisher's exact test)"),
@@ -687,9 +689,10 @@ def caption(runs, lang, key):
 def runs_table(runs, lang, key="engine"):
     """k of N, and the medians with their interquartile ranges, a row per level and KEY."""
     head = [word("level", lang), word(key, lang), word("beaten", lang),
-            word("executions", lang), word("seconds", lang)]
+            word("executions", lang), word("seconds", lang), word("unbeaten", lang)]
     rows = [(level, name, f"{sum(r.beaten for r in group)}/{len(group)}",
-             spread(group, "executions"), spread(group, "seconds"))
+             spread(group, "executions"), spread(group, "seconds"),
+             number(statistics.median([r.executions for r in group if not r.beaten] or [None])))
             for (level, name), group in cells(runs, key).items()]
     return caption(runs, lang, key) + markdown(head, rows)
 
