@@ -2,7 +2,8 @@
 """The bonus bugs of the fuzz lab: each level's bonus target (fuzz/bonus/, lab only) runs the
 level's own rule and, on its winning path, a planted bug. This finds it, reads the sanitizer's
 report, reproduces, minimises, tells crashes apart, merges corpora, keeps the regression
-corpus honest and measures it all. See docs/fuzzing.md, "Bonus bugs".
+corpus honest and measures it all. See docs/fuzzing.md, "Bonus bugs". ./fuzz.sh hands these
+commands over (fuzz/lab.py); "bonus.py X" is also "./fuzz.sh bonus X".
 
   bonus.py LEVEL --bonus [--engine libfuzzer|afl] [--seconds N] [--seed N] [--repair]
   bonus.py LEVEL --reproduce FILE         the bonus target's report, then the sound rule's verdict
@@ -11,6 +12,7 @@ corpus honest and measures it all. See docs/fuzzing.md, "Bonus bugs".
   bonus.py dedup DIR...                   crashes grouped by report kind and top frames
   bonus.py regress                        the regression corpus: bonus build and sound rule
   bonus.py measure [--trials K] [--seconds N] [--jobs J] [--levels 1,2] [--engines ...]
+                                          K trials of each engine, into docs/data/bonus.csv
   bonus.py table [--lang en|zh]           the measurements of docs/data/bonus.csv as a table
 """
 import argparse

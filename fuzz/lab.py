@@ -729,6 +729,7 @@ TABLES = (
     Table("techniques-tests", "techniques.csv", from_runs(tests_table, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
     Table("judge-speed", "judge_speed.csv", judge_speed_table),
+    Table("bonus", "bonus.csv", lambda path, lang: bonus().table(path, lang).splitlines()),
 )
 
 
@@ -1195,7 +1196,19 @@ def parse(argv):
     return a
 
 
+# The bonus bugs (fuzz/bonus.py, lab only) have commands of their own: handed over whole.
+BONUS_FLAGS = {"--bonus", "--reproduce", "--minimize", "--merge"}
+
+
+def bonus():
+    sys.path.insert(0, str(FUZZ))
+    import bonus as module  # pylint: disable=import-outside-toplevel
+    return module
+
+
 def main(argv):
+    if argv and (argv[0] in ("bonus", "dedup") or BONUS_FLAGS & set(argv)):
+        return bonus().main(argv[1:] if argv[0] == "bonus" else argv)
     try:
         a = parse(argv)
     except SystemExit:
