@@ -142,9 +142,9 @@ def read_report(text):
     return kind, frames
 
 
-def report_lines(text, frames=4):
-    """The report shortened: its headline, the access, our top frames, where the memory lies
-    and the summary."""
+def report_lines(text, frames=2):
+    """The report shortened: its headline, the access, where the memory lies, the summary and
+    under each stack our top frames."""
     keep, shown = [], 0
     for line in text.splitlines():
         frame = FRAME.match(line)
@@ -153,6 +153,7 @@ def report_lines(text, frames=4):
                      r"allocated by|freed by", line):
             keep.append(re.sub(r" (at pc|on address) 0x[0-9a-f]+.*", "", line)
                         if "ERROR:" in line else line)
+            shown = 0
         elif frame and ours(frame.group(3)) and shown < frames:
             keep.append(re.sub(r" 0x[0-9a-f]+ in", " in", line))
             shown += 1
@@ -237,6 +238,17 @@ def run_afl(level, seconds, seed, tag=""):
     return result
 
 
+def build_judge():
+    """The console judge, as the lab builds it (build/judge)."""
+    folder = os.path.join(BUILD, "judge")
+    if not os.path.exists(os.path.join(folder, "CMakeCache.txt")):
+        subprocess.run(["cmake", "-S", REPO, "-B", folder, "-DBUILD_TESTING=OFF",
+                        "-DCMAKE_CXX_COMPILER=" + (shutil.which("clang++") or "clang++-14")],
+                       stdout=subprocess.DEVNULL, check=True)
+    subprocess.run(["cmake", "--build", folder, "--target", "tumblewick-judge"],
+                   stdout=subprocess.DEVNULL, check=True)
+
+
 def stopped_by(level, corpus):
     """Which check held a run that found nothing: the console judge's verdict on the newest
     kind of input the run kept (a coverage-guided run keeps inputs in the order it gets
@@ -288,7 +300,9 @@ def dedup(folders, top=2):
         for root, _, names in os.walk(folder):
             for name in sorted(names):
                 path = os.path.join(root, name)
-                if not re.match(r"(crash|oom|timeout)-|id:", name) or not level_of(path):
+                crash = re.match(r"(crash|oom|timeout)-", name) or (
+                    name.startswith("id:") and os.path.basename(root) == "crashes")
+                if not crash or not level_of(path):
                     continue
                 kind, frames = read_report(run_input(bonus_target(level_of(path)), path)[1])
                 key = (kind or "no report",) + tuple(f"{f} ({w})" for f, w in frames[:top])
@@ -303,7 +317,8 @@ def dedup(folders, top=2):
 
 def folder_size(folder):
     files = [os.path.join(folder, f) for f in os.listdir(folder)]
-    return len(files), sum(os.path.getsize(f) for f in files if os.path.isfile(f))
+    files = [f for f in files if os.path.isfile(f)]
+    return len(files), sum(os.path.getsize(f) for f in files)
 
 
 def merge(level, folders, engine, out):
@@ -384,11 +399,7 @@ def measure(args):
           [f"level{n}_bonus_repair" for n in levels if n in REPAIRED])
     if "afl" in engines:
         build("afl", [f"level{n}_bonus" for n in levels])
-    subprocess.run(["cmake", "-S", REPO, "-B", os.path.join(BUILD, "judge"), "-DBUILD_TESTING=OFF",
-                    "-DCMAKE_CXX_COMPILER=" + (shutil.which("clang++") or "clang++-14")],
-                   stdout=subprocess.DEVNULL, check=True)
-    subprocess.run(["cmake", "--build", os.path.join(BUILD, "judge"), "--target",
-                    "tumblewick-judge"], stdout=subprocess.DEVNULL, check=True)
+    build_judge()
     work = [(level, engine, seed) for level in levels for engine in engines
             if engine != "libfuzzer-repair" or level in REPAIRED
             for seed in range(1, args.trials + 1)]
@@ -471,7 +482,7 @@ def main(argv):
     parser.add_argument("--levels", default="1,2,3,4,5,6")
     parser.add_argument("--engines", default="libfuzzer,libfuzzer-repair,afl")
     parser.add_argument("--lang", default="en", choices=["en", "zh"])
-    args = parser.parse_args(argv)
+    args = parser.parse_intermixed_args(argv)
 
     if args.what == "dedup":
         build("libfuzzer", [f"level{n}_bonus" for n in LEVELS])
@@ -523,10 +534,11 @@ def main(argv):
               f"({size} bytes) -> {kept} files ({kept_size} bytes) in {short(out)}")
         return 0
     if args.bonus:
+        tag = f"-seed{args.seed}"  # each seed's run kept apart, for dedup and merge
         if args.engine == "afl":
-            result = run_afl(level, args.seconds, args.seed)
+            result = run_afl(level, args.seconds, args.seed, tag)
         else:
-            result = run_libfuzzer(level, args.seconds, args.seed, args.repair)
+            result = run_libfuzzer(level, args.seconds, args.seed, args.repair, tag)
         name = args.engine + (" repair" if args.repair else "")
         if result["found"]:
             print(f"level {level} bonus, {name} (seed {args.seed}): {result['kind']} after "
@@ -535,6 +547,8 @@ def main(argv):
         else:
             print(f"level {level} bonus, {name} (seed {args.seed}): nothing in {args.seconds} s "
                   f"({result['execs']} executions)")
+            build_judge()
+            print(f"  stopped at: {stopped_by(level, result['corpus'])}")
         print(f"  log: {short(result['log'])}")
         return 0 if result["found"] else 1
     parser.error("LEVEL needs --bonus, --reproduce FILE, --minimize FILE or --merge DIR...")
