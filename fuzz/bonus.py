@@ -250,9 +250,9 @@ def build_judge():
 
 
 def stopped_by(level, corpus):
-    """Which check held a run that found nothing: the console judge's verdict on the newest
-    kind of input the run kept (a coverage-guided run keeps inputs in the order it gets
-    further)."""
+    """Which checks held a run that found nothing: the console judge's verdicts on the inputs
+    the run kept, each once, in the order the run first reached them (the last is usually
+    the deepest, but not always: read them all)."""
     judge = os.path.join(BUILD, "judge", "tumblewick-judge")
     if not os.path.exists(judge) or not os.path.isdir(corpus):
         return ""
@@ -262,10 +262,11 @@ def stopped_by(level, corpus):
     for path in files:
         done = subprocess.run([judge, str(level), path], env=dict(os.environ, LC_ALL="C"),
                               stdout=subprocess.PIPE, text=True, errors="replace", check=False)
-        verdict = done.stdout.strip().splitlines()[-1] if done.stdout.strip() else ""
-        if verdict not in verdicts:
+        verdict = re.sub(r"^(notice|result): ", "", done.stdout.strip().splitlines()[-1]) \
+            if done.stdout.strip() else ""
+        if verdict and verdict not in verdicts:
             verdicts.append(verdict)
-    return re.sub(r"^(notice|result): ", "", verdicts[-1]) if verdicts else ""
+    return " | ".join(verdicts)
 
 
 # ---- minimising, deduplicating, merging -------------------------------------------------------
@@ -448,7 +449,10 @@ def table(path, lang):
     for (level, engine), group in sorted(groups.items()):
         found = [r for r in group if r["found"] == "1"]
         kinds = sorted({r["kind"] for r in found})
-        stops = sorted({r["stopped_by"] for r in group if r["found"] != "1" and r["stopped_by"]})
+        stops = []  # each verdict once, in the order the trials reached them
+        for r in group:
+            if r["found"] != "1":
+                stops += [v for v in r["stopped_by"].split(" | ") if v and v not in stops]
         cells = [str(level), engine, f"{len(found)}/{len(group)}",
                  number(median([int(r["execs"]) for r in found])),
                  number(median([float(r["seconds"]) for r in found])),
