@@ -63,14 +63,14 @@ void loadPhoto(const std::uint8_t* data, std::size_t size) {
   sink = sum;
 }
 
-// Level 4: the grown sesame is allocated by the header's product A * B * 12 in 32 bits, as
-// the rule computes it (so it wraps), and the whole sample, header included, is written into
-// it: on every winner H bytes too many, and far more where the product wrapped.
-// heap-buffer-overflow (WRITE).
+// Level 4: the grown sesame is allocated by the header's product A * B * 12, computed in 32
+// bits like the rule's (a header whose product wraps gets a small allocation), and the whole
+// sample, header included, is written into it. On every winner the product is exactly the
+// size less H, so the last H bytes land past the end. heap-buffer-overflow (WRITE).
 void growSesame(const std::uint8_t* data, std::size_t size) {
   const std::uint32_t a = sesame::bigEndian32(data + 4);
   const std::uint32_t b = sesame::bigEndian32(data + 8);
-  const std::uint32_t records = a * b * 3u * 4u;
+  const std::uint32_t records = sesame::wantedSize(0, a, b);  // A * B * 12, wrapped alike
   auto* grown = new std::uint8_t[records];
   std::memcpy(grown, data, size);
   sink = grown[0];
