@@ -18,6 +18,8 @@ docs/fuzzing.md (Chinese) and docs/fuzzing.en.md (English).
                                      grades a fuzzer of your own on each level
   fuzz.sh bench [--trials N] [--seconds S] [--levels L...]  the lab's overhead, --jobs 1 vs 2
   fuzz.sh smoke | find-winner OUTDIR [LEVEL...]           what the test command runs
+  fuzz.sh LEVEL --bonus | --reproduce FILE | --minimize FILE | --merge DIR...; fuzz.sh dedup
+      DIR...; fuzz.sh bonus regress | measure | table   the bonus bugs (fuzz/bonus.py, lab only)
 Common: --jobs J (parallel runs, default the number of cores), --seed S (first random seed).
 Every run appends one JSON line to build/lab/runs.jsonl."""
 import argparse
