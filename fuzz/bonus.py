@@ -424,10 +424,10 @@ def median(values):
     return statistics.median(values) if values else None
 
 
-def number(value):
+def number(value, seconds=False):
     if value is None:
         return "-"
-    return f"{value:.1f}" if isinstance(value, float) and value % 1 else f"{int(value)}"
+    return f"{value:.1f}" if seconds or value % 1 else f"{int(value)}"
 
 
 HEADINGS = {
@@ -455,7 +455,7 @@ def table(path, lang):
                 stops += [v for v in r["stopped_by"].split(" | ") if v and v not in stops]
         cells = [str(level), engine, f"{len(found)}/{len(group)}",
                  number(median([int(r["execs"]) for r in found])),
-                 number(median([float(r["seconds"]) for r in found])),
+                 number(median([float(r["seconds"]) for r in found]), seconds=True),
                  ", ".join(kinds) or "-",
                  number(median([int(r["first_bytes"]) for r in found])),
                  number(median([int(r["minimized_bytes"]) for r in found])),
