@@ -825,7 +825,7 @@ def curves(runs, lang, path, key="engine"):
         ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
         ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
         ax.grid(alpha=0.3)
-        ax.legend(loc="upper left", fontsize=8)
+        ax.legend(loc="center right", fontsize=8)
     for ax in axes[:, 0]:
         ax.set_ylabel(PICTURE_WORDS["y"][lang == "en"])
     for ax in list(axes.flat)[len(levels):]:
