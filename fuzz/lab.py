@@ -18,6 +18,8 @@ docs/fuzzing.md (Chinese) and docs/fuzzing.en.md (English).
                                      grades a fuzzer of your own on each level
   fuzz.sh bench [--trials N] [--seconds S] [--levels L...]  the lab's overhead, --jobs 1 vs 2
   fuzz.sh smoke | find-winner OUTDIR [LEVEL...]           what the test command runs
+  fuzz.sh LEVEL --bonus | --reproduce FILE | --minimize FILE | --merge DIR...; fuzz.sh dedup
+      DIR...; fuzz.sh bonus regress | measure | table   the bonus bugs (fuzz/bonus.py, lab only)
 Common: --jobs J (parallel runs, default the number of cores), --seed S (first random seed).
 Every run appends one JSON line to build/lab/runs.jsonl."""
 import argparse
@@ -771,6 +773,7 @@ TABLES = (
     Table("techniques-tests", "techniques.csv", from_runs(tests_table, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
     Table("judge-speed", "judge_speed.csv", judge_speed_table),
+    Table("bonus", "bonus.csv", lambda path, lang: bonus().table(path, lang).splitlines()),
 )
 
 
@@ -1246,7 +1249,19 @@ def parse(argv):
     return a
 
 
+# The bonus bugs (fuzz/bonus.py, lab only) have commands of their own: handed over whole.
+BONUS_FLAGS = {"--bonus", "--reproduce", "--minimize", "--merge"}
+
+
+def bonus():
+    sys.path.insert(0, str(FUZZ))
+    import bonus as module  # pylint: disable=import-outside-toplevel
+    return module
+
+
 def main(argv):
+    if argv and (argv[0] in ("bonus", "dedup") or BONUS_FLAGS & set(argv)):
+        return bonus().main(argv[1:] if argv[0] == "bonus" else argv)
     try:
         a = parse(argv)
     except LabError as err:
