@@ -4,17 +4,15 @@
 #include <cstdint>
 #include <cstring>
 
-#include "level4_sesame_rule.h"
+#include "samples.h"
 
 extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
 
 extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
                                                std::size_t maxSize, unsigned int /*seed*/) {
   const std::size_t mutated = LLVMFuzzerMutate(data, size, maxSize);
-  if (mutated < sesame::kHeaderBytes) return mutated;
-  const std::uint32_t wanted = sesame::wantedSize(
-      sesame::bigEndian32(data), sesame::bigEndian32(data + 4), sesame::bigEndian32(data + 8));
-  if (wanted < sesame::kHeaderBytes || wanted > maxSize) return mutated;
+  const std::size_t wanted = samples::sesameSize(data, mutated, maxSize);
+  if (wanted == 0) return mutated;
   if (wanted > mutated) std::memset(data + mutated, 0, wanted - mutated);
   return wanted;
 }
