@@ -316,12 +316,31 @@ class Game {
     if (job_ != nullptr) AssignProcessToJobObject(job_, process_);
     ResumeThread(info.hThread);
     CloseHandle(info.hThread);
+    // Its own game's window, whatever other games run beside it.
+    struct Search {
+      const wchar_t* windowClass;
+      const wchar_t* title;
+      DWORD pid;
+      HWND found;
+    } search = {windowClass, title, info.dwProcessId, nullptr};
     const bool shown = waitUntil(
         [&] {
-          main_ = FindWindowW(windowClass, title);
-          DWORD pid = 0;
-          if (main_ != nullptr) GetWindowThreadProcessId(main_, &pid);
-          return pid == info.dwProcessId;
+          EnumWindows(
+              [](HWND window, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                wchar_t text[100] = {};
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                GetWindowTextW(window, text, 100);
+                if (pid == s->pid && className(window) == s->windowClass &&
+                    std::wstring(text) == s->title) {
+                  s->found = window;
+                }
+                return TRUE;
+              },
+              reinterpret_cast<LPARAM>(&search));
+          main_ = search.found;
+          return main_ != nullptr;
         },
         kStartMs);
     if (!shown) throw Stop{kGameTrouble, "the game's window did not appear"};
@@ -1035,10 +1054,8 @@ int wmain(int argc, wchar_t** argv) {
       scratch = std::make_unique<Scratch>();
       folder = scratch->dir();
       game = std::make_unique<Game>(options.game);
-      if (!options.json) {
-        write(stderr, std::string(game->started() ? "started" : "found") +
-                          " the game; scratch folder " + utf8(folder) + "\n");
-      }
+      write(stderr, std::string(game->started() ? "started" : "found") +
+                        " the game; scratch folder " + utf8(folder) + "\n");
       code = fuzzGame(*game, *scratch, options);
     } catch (const Stop& stop) {
       write(stderr, "tumblewick-guifuzz: " + stop.why + "\n");
