@@ -30,6 +30,6 @@ tidy -p "${TUMBLEWICK_BUILD_DIR:-$repo/build}/native" --header-filter='levels/.*
 echo "== clang-tidy (game sources, for the Windows target)"
 gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 tidy --header-filter='(app|levels)/.*' app/*.cpp levels/*.cpp tools/*.cpp -- --target=x86_64-w64-mingw32 \
-  -std=c++20 -DUNICODE -D_UNICODE -Ilevels -Iresources -Itests/wine \
+  -std=c++20 -DUNICODE -D_UNICODE -Ilevels -Iresources -Itests/wine -Ifuzz \
   -isystem "$gcc_dir/include/c++" -isystem "$gcc_dir/include/c++/x86_64-w64-mingw32" \
   -isystem /usr/x86_64-w64-mingw32/include

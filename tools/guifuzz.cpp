@@ -202,9 +202,9 @@ class Game {
   // Polls until done() holds; false after `ms` milliseconds.
   template <class Done>
   bool waitUntil(Done&& done, DWORD ms) const {
-    for (const ULONGLONG start = GetTickCount64(); !done(); Sleep(1)) {
+    for (const ULONGLONG since = GetTickCount64(); !done(); Sleep(1)) {
       check();
-      if (GetTickCount64() - start > ms) return false;
+      if (GetTickCount64() - since > ms) return false;
     }
     return true;
   }
@@ -241,7 +241,9 @@ class Game {
     EnumThreadWindows(
         thread_,
         [](HWND window, LPARAM list) -> BOOL {
-          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+          // The platform hands the pointer back as an integer.
+          reinterpret_cast<std::vector<HWND>*>(list)  // NOLINT(performance-no-int-to-ptr)
+              ->push_back(window);
           return TRUE;
         },
         reinterpret_cast<LPARAM>(&found));
@@ -251,9 +253,9 @@ class Game {
   static bool isNotice(HWND window) {
     wchar_t caption[64] = {};
     GetWindowTextW(window, caption, 64);
-    const std::string text = utf8(caption);
+    const std::string said = utf8(caption);
     const NoticeCaptions& captions = gameCaptions();
-    return text == captions.error || text == captions.congrats || text == captions.admission;
+    return said == captions.error || said == captions.congrats || said == captions.admission;
   }
 
   // A level's dialog sits as deep in the chain of owners below the main window as its number
@@ -327,7 +329,7 @@ class Game {
         [&] {
           EnumWindows(
               [](HWND window, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
+                auto* s = reinterpret_cast<Search*>(param);  // NOLINT(performance-no-int-to-ptr)
                 wchar_t text[100] = {};
                 DWORD pid = 0;
                 GetWindowThreadProcessId(window, &pid);
@@ -362,9 +364,9 @@ class Scratch {
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
     for (int n = 0; n < 100 && dir_.empty(); ++n) {
-      const std::wstring dir = std::wstring(temp) + L"tumblewick-guifuzz-" +
-                               std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(n);
-      if (CreateDirectoryW(dir.c_str(), nullptr) != 0) dir_ = dir;
+      const std::wstring name = std::wstring(temp) + L"tumblewick-guifuzz-" +
+                                std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(n);
+      if (CreateDirectoryW(name.c_str(), nullptr) != 0) dir_ = name;
     }
     if (dir_.empty()) throw Stop{kGameTrouble, "cannot create a scratch folder in " + utf8(temp)};
   }
@@ -375,7 +377,7 @@ class Scratch {
 
   // A new file of its own with these bytes; its path.
   std::wstring write(const std::string& bytes) {
-    const std::wstring path = dir_ + L"\\c" + std::to_wstring(++count_) + L".bin";
+    std::wstring path = dir_ + L"\\c" + std::to_wstring(++count_) + L".bin";
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) throw Stop{kGameTrouble, "cannot write " + utf8(path)};
@@ -752,9 +754,8 @@ std::vector<Input> seedsOf(int level, HWND dialog, const Game& game, const Optio
       input.fields.push_back(game.text(GetDlgItem(dialog, id)));
     return {input};
   }
-  std::vector<std::filesystem::path> files;
   const std::filesystem::path beside = std::filesystem::path(options.game).parent_path();
-  for (const wchar_t* name : {L"01.ZIP", L"02.ZIP"}) files.push_back(beside / name);
+  std::vector<std::filesystem::path> files = {beside / L"01.ZIP", beside / L"02.ZIP"};
   if (!options.seeds.empty()) {
     std::error_code error;
     std::vector<std::filesystem::path> more;
@@ -781,7 +782,7 @@ Input fromLabFormat(int level, const std::string& bytes) {
   if (level != 2) return {{decode(bytes.substr(0, bytes.find('\0')), CP_ACP)}, {}};
   std::uint8_t form[16] = {};
   std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), 16), form);
-  const auto number = [&](int i) {
+  const auto number = [&](std::size_t i) {
     return std::to_wstring(inputverdict::detail::littleEndian32(form + 4 * i));
   };
   return {{number(3), number(2), number(0), number(1)}, {}};
@@ -880,7 +881,7 @@ void report(const LevelRun& run, const Options& options) {
 // Saves a file level's winning file where the player asked, never over an existing file.
 std::wstring save(const Options& options, int level, const std::string& bytes) {
   if (options.save.empty() || !isFileLevel(level)) return {};
-  const std::wstring path = options.save + L"\\level" + std::to_wstring(level) + L".bin";
+  std::wstring path = options.save + L"\\level" + std::to_wstring(level) + L".bin";
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
@@ -900,10 +901,10 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
   Mutator mutator(seed, level, !options.plain && isFileLevel(level));
-  std::vector<Input> queue;
   std::vector<Input> pending = seedsOf(level, dialog, game, options);
   std::reverse(pending.begin(), pending.end());
   try {
+    std::vector<Input> queue;  // the inputs that gave a new answer
     while (!run.beaten) {
       if (options.submissions > 0 && run.submissions >= options.submissions) break;
       if (options.seconds > 0 && elapsed() >= options.seconds) break;
@@ -999,32 +1000,34 @@ bool parse(int argc, wchar_t** argv, Options& options) {
   try {
     for (int i = 1; i < argc; ++i) {
       const std::wstring arg = argv[i];
-      const bool hasValue = i + 1 < argc;
       if (arg == L"--plain") {
         options.plain = true;
       } else if (arg == L"--json") {
         options.json = true;
-      } else if (arg.rfind(L"--", 0) == 0 && !hasValue) {
-        return false;
-      } else if (arg == L"--level") {
-        options.level = std::stoi(argv[++i]);
-        if (options.level < 1 || options.level > kLevelCount) return false;
-      } else if (arg == L"--submissions") {
-        options.submissions = std::stoll(argv[++i]);
-      } else if (arg == L"--seconds") {
-        options.seconds = std::stod(argv[++i]);
-      } else if (arg == L"--seed") {
-        options.seed = static_cast<unsigned>(std::stoul(argv[++i]));
-      } else if (arg == L"--seeds") {
-        options.seeds = argv[++i];
-      } else if (arg == L"--replay") {
-        options.replay = argv[++i];
-      } else if (arg == L"--save") {
-        options.save = argv[++i];
-      } else if (arg.rfind(L"--", 0) == 0) {
+      } else if (arg.rfind(L"--", 0) != 0) {
+        options.game = std::filesystem::absolute(arg).wstring();
+      } else if (i + 1 == argc) {
         return false;
       } else {
-        options.game = std::filesystem::absolute(arg).wstring();
+        const std::wstring value = argv[++i];
+        if (arg == L"--level") {
+          options.level = std::stoi(value);
+          if (options.level < 1 || options.level > kLevelCount) return false;
+        } else if (arg == L"--submissions") {
+          options.submissions = std::stoll(value);
+        } else if (arg == L"--seconds") {
+          options.seconds = std::stod(value);
+        } else if (arg == L"--seed") {
+          options.seed = static_cast<unsigned>(std::stoul(value));
+        } else if (arg == L"--seeds") {
+          options.seeds = value;
+        } else if (arg == L"--replay") {
+          options.replay = value;
+        } else if (arg == L"--save") {
+          options.save = value;
+        } else {
+          return false;
+        }
       }
     }
   } catch (const std::exception&) {
