@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release archive build/release/Tumblewick-1.0-win64.zip: Velk_Game.exe,
-# tumblewick-judge.exe, the starter files 01.ZIP and 02.ZIP and README.txt for the player, in
-# a folder of their own. It builds twice, the second time a little later from a copy of the
-# sources in another folder, fails unless both builds give the same bytes, and prints the
+# tumblewick-judge.exe, tumblewick-guifuzz.exe, the starter files 01.ZIP and 02.ZIP and
+# README.txt for the player, in a folder of their own. It builds twice, the second time a
+# little later from a copy of the sources in another folder, fails unless both builds give the same bytes, and prints the
 # archive's SHA-256: building a release's tagged commit must give that same SHA-256.
 # Installs the Debian packages it needs first.
 set -euo pipefail
@@ -22,7 +22,7 @@ release_build() {
     -DBUILD_TESTING=OFF -DTUMBLEWICK_WERROR=ON >/dev/null
   cmake --build "$2" -j"$(nproc)" >/dev/null
   python3 "$1/scripts/release_zip.py" "$2/$name.zip" "$name" "$epoch" "$2/game/Velk_Game.exe" \
-    "$2/game/tumblewick-judge.exe" "$2/game/01.ZIP" "$2/game/02.ZIP" "$2/package/README.txt"
+    "$2/game/tumblewick-judge.exe" "$2/game/tumblewick-guifuzz.exe" "$2/game/01.ZIP" "$2/game/02.ZIP" "$2/package/README.txt"
 }
 
 rm -rf "$out"
@@ -39,7 +39,7 @@ release_build "$again/sources" "$again/build"
 
 say "SHA-256 of build 1: $(sha256sum <"$out/build/$name.zip" | cut -d' ' -f1)"
 say "SHA-256 of build 2: $(sha256sum <"$again/build/$name.zip" | cut -d' ' -f1)"
-for file in game/Velk_Game.exe game/tumblewick-judge.exe "$name.zip"; do
+for file in game/Velk_Game.exe game/tumblewick-judge.exe game/tumblewick-guifuzz.exe "$name.zip"; do
   if ! cmp -s "$out/build/$file" "$again/build/$file"; then
     say "NOT REPRODUCIBLE: $file differs between the two builds"
     cmp -l "$out/build/$file" "$again/build/$file" | head -n 20 >&2 || true
@@ -47,6 +47,6 @@ for file in game/Velk_Game.exe game/tumblewick-judge.exe "$name.zip"; do
   fi
 done
 cp "$out/build/$name.zip" "$out/$name.zip"
-say "both builds gave the same Velk_Game.exe, tumblewick-judge.exe and $name.zip"
+say "both builds gave the same Velk_Game.exe, tumblewick-judge.exe, tumblewick-guifuzz.exe and $name.zip"
 cmake -E tar tf "$out/$name.zip"
 (cd "$out" && sha256sum "$name.zip")

@@ -1,8 +1,8 @@
-# The release's contents: the game, the console judge, the two starter files and the
-# player's README (package.sh zips them, the same bytes on every build; `cmake --install`
+# The release's contents: the game, the console judge, the GUI fuzzer, the two starter files
+# and the player's README (package.sh zips them, the same bytes on every build; `cmake --install`
 # copies them into a folder).
 
-install(TARGETS Velk_Game tumblewick-judge RUNTIME DESTINATION .)
+install(TARGETS Velk_Game tumblewick-judge tumblewick-guifuzz RUNTIME DESTINATION .)
 install(FILES ${TUMBLEWICK_SAMPLES} DESTINATION .)
 # Windows line ends, so that every Notepad shows the lines; the text is UTF-8.
 file(READ ${PROJECT_SOURCE_DIR}/docs/PLAYER_README.txt _readme)
