@@ -4,7 +4,7 @@
 set -euo pipefail
 . "$(dirname "$0")/scripts/common.sh"
 
-ensure_packages "${game_packages[@]}" "${test_packages[@]}"
+ensure_packages "${game_packages[@]}" "${test_packages[@]}" "${lab_packages[@]}"
 
 say "level rules (native)"
 cmake -S "$repo" -B "$build/native" -DTUMBLEWICK_WERROR=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
@@ -12,7 +12,7 @@ cmake --build "$build/native" -j"$(nproc)"
 ctest --test-dir "$build/native" --output-on-failure
 
 say "fuzzer-found winners of the file levels, for the Wine tests"
-"$repo/fuzz/find_winner.sh" "$build/fuzz/winners-found"
+"$repo/fuzz.sh" find-winner "$build/fuzz/winners-found"
 export TUMBLEWICK_FUZZ_WINNERS=$build/fuzz/winners-found
 
 say "formatting and static analysis"

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """A fuzzer of your own: random mutations, the console judge as the oracle, and the judge's
 words as the only feedback (an input that makes the game say something new is kept).
-    tiny_fuzzer.py JUDGE LEVEL SEED_FILE [SECONDS]"""
-import random, subprocess, sys, time
+    tiny_fuzzer.py JUDGE LEVEL SEED_FILE [SECONDS]
+Without arguments it takes them from the arena (./fuzz.sh arena -- python3 tiny_fuzzer.py)."""
+import os, random, subprocess, sys, time
 
-judge, level, seed_file = sys.argv[1:4]
-seconds = float(sys.argv[4]) if len(sys.argv) > 4 else 60
-random.seed(1)
+env = os.environ.get
+judge, level, seed_file = sys.argv[1:4] or [env(f"TUMBLEWICK_{k}") for k in ("JUDGE", "LEVEL", "SEED")]
+seconds = float(sys.argv[4]) if len(sys.argv) > 4 else float(env("TUMBLEWICK_SECONDS", 60))
+random.seed(int(env("TUMBLEWICK_RANDOM_SEED", 1)))
 corpus, heard, runs, start = [open(seed_file, "rb").read()], set(), 0, time.time()
 while time.time() - start < seconds:
     data, runs = bytearray(random.choice(corpus)), runs + 1
@@ -21,8 +23,8 @@ while time.time() - start < seconds:
             del data[at:at + random.randint(1, 64)]
     said = subprocess.run([judge, level, "-"], input=data, capture_output=True)
     if said.returncode == 0:
-        open("winner.bin", "wb").write(data)
-        print(f"beaten after {runs} runs in {time.time() - start:.1f} s: winner.bin")
+        open(env("TUMBLEWICK_WINNER", "winner.bin"), "wb").write(data)
+        print(f"beaten after {runs} runs in {time.time() - start:.1f} s")
         sys.exit(0)
     if said.stdout not in heard:  # the game said something new: keep this input
         heard.add(said.stdout)
