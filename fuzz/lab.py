@@ -437,6 +437,59 @@ ENGINES = {  # the ladder, from blind to guided
 }
 
 
+# ---------------------------------------------------------------------------------------------
+# The GUI rung: tumblewick-guifuzz plays the real game under Wine, in the project's prefix and
+# on a private Xvfb display set up as the test command does (scripts/common.sh). It reaches the
+# level by the lab's known winners (fuzz/winners), which it does not count; its submissions are
+# the executions and its seconds those of the level. One run at a time: two would share the
+# prefix's desktop. Technique "repair": the file levels' structure repair (levels 4 and 6).
+
+BUILDS["win"] = Build(REPO, BUILD / "win", (
+    f"-DCMAKE_TOOLCHAIN_FILE={REPO / 'cmake' / 'mingw-w64-x86_64.cmake'}",
+    "-DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix", "-DTUMBLEWICK_WERROR=ON"),
+    targets=("Velk_Game", "tumblewick-guifuzz", "starter_samples"))
+GUI_SCRIPT = """. "$0"; prepare_prefix >/dev/null; start_display || exit 3; trap stop_display EXIT
+LC_ALL=$TUMBLEWICK_LOCALE WINEDEBUG=-all wine "$@" """
+_gui_lock = threading.Lock()
+
+
+def winpath(path):
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def run_gui(job):
+    r = job.run
+    job.dir.mkdir(parents=True)
+    cmd = ["bash", "-c", GUI_SCRIPT, REPO / "scripts" / "common.sh",
+           BUILDS["win"].dir / "game" / "tumblewick-guifuzz.exe", "--level", r.level,
+           "--seconds", r.bound, "--seed", r.seed, "--json", "--replay", winpath(FUZZ / "winners"),
+           "--seeds", winpath(job.seeds), "--save", winpath(job.dir)]
+    if "repair" not in r.technique.split("+"):
+        cmd.append("--plain")
+    with _gui_lock:  # the bound leaves time for Wine to start and the replayed levels
+        status, r.wall, ended = run_bounded(cmd, r.bound + 60, r.log, job.core)
+    lines = [json.loads(line) for line in Path(r.log).read_text(errors="replace").splitlines()
+             if line.startswith(f'{{"level":{r.level},')]
+    if not lines:
+        r.status = "failed" if ended == "exited" else "killed"
+        return
+    said = lines[-1]
+    r.beaten, r.executions, r.seconds = said["beaten"], said["submissions"], said["seconds"]
+    r.mutations = f"{said['coverage']} distinct answers" + (
+        "" if r.beaten else f"; stuck at: {said['stuck_at']}")
+    if r.beaten:
+        winner = job.dir / f"level{r.level}.bin"
+        if not winner.exists():  # a typed level: its fields as typed
+            winner = job.dir / "winner.json"
+            winner.write_text(json.dumps(said["winner"], ensure_ascii=False) + "\n")
+        r.winner = rel(winner)
+    if ended != "exited" or status == 3:
+        r.status = "killed" if ended != "exited" else "failed"
+
+
+ENGINES["gui"] = Engine(run_gui, ("game", "gui"), ("win",), "GUI (guifuzz)")
+
+
 def prepare(engines):
     """Installs and builds what ENGINES need; those that cannot be built are left out with one
     line each."""
@@ -514,6 +567,7 @@ def make_job(level, engine, technique, seed, bound, corpus=None, folder="runs"):
     run = Run(level, engine, technique, seed, bound, corpus=rel(corpus) if corpus else "")
     seeds = Path(corpus) if corpus else FUZZ / "corpus" / f"level{level}"
     tag = technique if engine == "libfuzzer" else engine
+    tag += f"-{technique}" if engine == "gui" and technique != "plain" else ""
     return Job(run, LAB / folder / f"level{level}-{tag}-seed{seed}", seeds)
 
 
@@ -1066,8 +1120,8 @@ def measure(items, a, data=None, key="engine"):
 def cmd_level(a):
     level = int(a.what)
     technique = "+".join(a.techniques) or "plain"
-    if a.engine != "libfuzzer" and a.techniques:
-        raise LabError("the techniques are libFuzzer's")
+    if a.engine != "libfuzzer" and set(a.techniques) - ({"repair"} if a.engine == "gui" else set()):
+        raise LabError("the techniques are libFuzzer's (the GUI fuzzer's is --repair)")
     if not prepare([a.engine]):
         return 1
     if a.compare:
@@ -1087,7 +1141,13 @@ def cmd_level(a):
 
 
 def cmd_table(a):
-    if a.compare:
+    if a.engine == "gui":  # the GUI rung alone: plain, and with the repair where a level has one
+        if not prepare(["gui"]):
+            return 1
+        items = [(lv, "gui", t) for lv in a.levels or LEVELS for t in ("plain", "repair")
+                 if t == "plain" or lv in (4, 6)]
+        measure(items, a, a.data or DATA / "gui.csv", "technique")
+    elif a.compare:
         if not prepare(["libfuzzer"]):
             return 1
         items = [(lv, "libfuzzer", t) for lv in LEVELS for t in lab_value(lv, "compare").split()]
