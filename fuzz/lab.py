@@ -4,13 +4,16 @@ every run, and tells, over many trials, how often and how soon each one won. See
 docs/fuzzing.md (Chinese) and docs/fuzzing.en.md (English).
 
   fuzz.sh LEVEL [--engine E] [--seconds N] [--seed N] [--corpus DIR] [TECHNIQUE...] [--trials N]
-      LEVEL 1-6; E: libfuzzer (default), afl, afl-cmplog or zzuf; DIR: seeds of your own
-      instead of fuzz/corpus/levelN; TECHNIQUE (libFuzzer): --plain (default), --dict,
-      --value-profile, --no-cmp (level 6), --repair (levels 4 and 6), --no-seeds
+      LEVEL 1-6; E: libfuzzer (default), afl, afl-cmplog, zzuf or gui (the real game under
+      Wine); DIR: seeds of your own instead of fuzz/corpus/levelN; TECHNIQUE (libFuzzer):
+      --plain (default), --dict, --value-profile, --no-cmp (level 6), --repair (levels 4 and 6;
+      also gui's), --no-seeds
   fuzz.sh LEVEL --compare [--seconds N] [--trials K]   every libFuzzer technique for LEVEL
   fuzz.sh table [--techniques] [--seconds N] [--trials K]  the ladder (every engine on every
       level) or every libFuzzer technique; K trials a cell (random seeds 1..K, default 3);
       the runs' data go to docs/data/ladder.csv or techniques.csv (--data FILE elsewhere)
+  fuzz.sh table --engine gui [--levels L...] [--seconds N] [--trials K]  the GUI fuzzer alone,
+      plain and with its repair (levels 4, 6); data: docs/data/gui.csv (--data FILE elsewhere)
   fuzz.sh soak [--runs N]            each target for N executions, passes only counted
   fuzz.sh report [--check]           the guides' measured tables and pictures from docs/data;
                                      --check: fail where a guide differs from them
