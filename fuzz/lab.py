@@ -493,6 +493,31 @@ def run_gui(job):
 ENGINES["gui"] = Engine(run_gui, ("game", "gui"), ("win",), "GUI (guifuzz)")
 
 
+GUI_WORDS = {"gui": ("GUI fuzzer 每秒提交次数", "GUI fuzzer: submissions/s"),
+             "libfuzzer": ("libFuzzer 每秒执行次数", "libFuzzer: executions/s"),
+             "factor": ("慢多少倍", "Times slower")}
+
+
+def gui_speed_table(path, lang):
+    """The GUI fuzzer's submissions a second beside libFuzzer's executions a second (from the
+    ladder's data), over all the runs of a level: executions over seconds."""
+    gui = read_runs(path) + (read_runs(DATA / "gui_files.csv") if (DATA / "gui_files.csv").exists() else [])
+    ladder = next((DATA / f for f in ("ladder.csv", "ladder_3seeds_60s.csv") if (DATA / f).exists()), None)
+    lib = [r for r in read_runs(ladder) if r.engine == "libfuzzer"] if ladder else []
+
+    def rate(runs):
+        seconds = sum(r.seconds for r in runs)
+        return sum(r.executions for r in runs) / seconds if seconds else 0
+
+    rows = []
+    for level in LEVELS:
+        g, f = rate([r for r in gui if r.level == level]), rate([r for r in lib if r.level == level])
+        if g:
+            rows.append((level, f"{g:.0f}", f"{f:.0f}" if f else "-", f"{f / g:.0f}" if f else "-"))
+    head = [word("level", lang)] + [GUI_WORDS[k][lang == "en"] for k in ("gui", "libfuzzer", "factor")]
+    return markdown(head, rows)
+
+
 def prepare(engines):
     """Installs and builds what ENGINES need; those that cannot be built are left out with one
     line each."""
@@ -810,6 +835,11 @@ TABLES = (
     Table("techniques-tests", "techniques.csv", from_runs(tests_table, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
     Table("judge-speed", "judge_speed.csv", judge_speed_table),
+)
+TABLES += (  # the GUI fuzzer's (./fuzz.sh table --engine gui)
+    Table("gui-typed", "gui_typed.csv", from_runs(runs_table, key="technique")),
+    Table("gui-files", "gui_files.csv", from_runs(runs_table, key="technique")),
+    Table("gui-speed", "gui_typed.csv", gui_speed_table),
 )
 
 
