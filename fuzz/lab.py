@@ -1092,7 +1092,7 @@ def cmd_arena(a):
 def cmd_bench(a):
     """The lab's own overhead: a sub-ladder with --jobs 1, then with --jobs 2."""
     levels = a.levels or (1, 2, 3)
-    engines = prepare(list(ENGINES))
+    engines = prepare([e for e in ENGINES if e != "gui"])  # gui's runs go one at a time anyway
     walls = {}
     for jobs in (1, 2):
         seeds = range(a.seed, a.seed + a.trials)

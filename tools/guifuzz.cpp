@@ -211,8 +211,8 @@ class Game {
 
   [[noreturn]] void notAnswering() const {
     check();
-    throw Stop{kGameTrouble, "the game did not answer within " + std::to_string(kAnswerMs / 1000) +
-                                 " s; it is left as it is"};
+    throw Stop{kGameTrouble,
+               "the game did not answer within " + std::to_string(kAnswerMs / 1000) + " s"};
   }
 
   LRESULT send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const {
