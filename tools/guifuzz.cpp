@@ -870,8 +870,17 @@ void report(const LevelRun& run, const Options& options) {
   if (run.beaten) {
     line += "; winner: " + winnerText(run);
   } else {
-    line += "; stuck at: " + oneLine(stuckAt(run));
-    if (!run.stoppedBy.empty()) line += " (" + run.stoppedBy + ")";
+    // The answer it got most, then the others: together they show where it came to a halt.
+    const std::wstring most = stuckAt(run);
+    if (!run.order.empty()) {
+      line +=
+          "; stuck at: " + oneLine(most) + " (" + std::to_string(run.answers.at(most)) + " times)";
+    }
+    for (const std::wstring& answer : run.order) {
+      if (answer != most)
+        line += "; " + oneLine(answer) + " (" + std::to_string(run.answers.at(answer)) + ")";
+    }
+    if (!run.stoppedBy.empty()) line += "; " + run.stoppedBy;
   }
   write(stdout, line + "\n");
 }
