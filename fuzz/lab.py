@@ -110,11 +110,12 @@ def build(name):
         steps.append(["cmake", "-S", str(b.source), "-B", str(b.dir), *cxx, *b.options])
     steps.append(["cmake", "--build", str(b.dir), f"-j{os.cpu_count()}"]
                  + (["--target", *b.targets] if b.targets else []))
-    for step in steps:
-        done = subprocess.run(step, env=env, capture_output=True, text=True)
-        if done.returncode != 0:
-            sys.stderr.write(done.stdout[-3000:] + done.stderr[-3000:])
-            raise LabError(f"the {name} build failed ({' '.join(step[:2])})")
+    log = LAB / f"build-{name}.log"
+    log.parent.mkdir(parents=True, exist_ok=True)
+    with log.open("w") as out:
+        for step in steps:
+            if subprocess.run(step, env=env, stdout=out, stderr=subprocess.STDOUT).returncode != 0:
+                raise LabError(f"the {name} build failed; see {rel(log)}")
     _built.add(name)
 
 
@@ -416,7 +417,8 @@ def run_afl(job, cmplog):
         r.beaten, r.winner = True, rel(crashes[0])
         r.executions = int(re.search(r"execs:(\d+)", name).group(1))
         r.seconds = int(re.search(r"time:(\d+)", name).group(1)) / 1000
-        r.mutations = (re.search(r",(op:.*)", name) or re.search("(.*)", "")).group(1)
+        op = re.search(r",(op:.*)", name)
+        r.mutations = op.group(1) if op else ""
     elif not stats.exists():
         r.status = "failed"
     if ended != "exited":
@@ -522,7 +524,10 @@ def gui_speed_table(path, lang):
 def prepare(engines):
     """Installs and builds what ENGINES need; those that cannot be built are left out with one
     line each."""
-    ensure_packages("lab", *sorted({g for e in engines if e in ENGINES for g in ENGINES[e].packages}))
+    try:
+        ensure_packages("lab", *sorted({g for e in engines if e in ENGINES for g in ENGINES[e].packages}))
+    except subprocess.CalledProcessError:
+        say("could not install every package; going on with what there is")
     ready = []
     for e in engines:
         try:
@@ -546,8 +551,7 @@ def execute(job):
     try:
         (run_arena if job.command else ENGINES[r.engine].run)(job)
     except (OSError, LabError, subprocess.SubprocessError) as err:
-        r.status = "failed"
-        say(f"level {r.level}, {r.engine} (seed {r.seed}) did not run: {err}")
+        r.status, r.mutations = "failed", str(err)
     r.seconds, r.wall = round(r.seconds, 2), round(r.wall, 2)
     r.log = rel(r.log)
     record(r)
@@ -576,7 +580,7 @@ def run_all(jobs, parallel):
             done.append(f.result())
             r = done[-1]
             if len(jobs) > 1:
-                    print(f"  [{len(done)}/{len(jobs)}] level {r.level}, {name_of(r)}, seed {r.seed}: "
+                print(f"  [{len(done)}/{len(jobs)}] level {r.level}, {name_of(r)}, seed {r.seed}: "
                       + (f"beaten, {r.executions} executions, {r.seconds} s" if r.beaten
                          else f"not beaten ({r.executions} executions, {r.status})"),
                       file=sys.stderr, flush=True)
@@ -658,25 +662,27 @@ def cells(runs, key):
     return out
 
 
-def pairs(runs, key):
-    """Per level, every two cells of which at least one ever won: (level, A, B, A12, p)."""
+def pairs(runs, key, focus=None):
+    """Per level, every two cells (with FOCUS, if given) of which at least one ever won:
+    (level, A, B, A12, p)."""
     groups = cells(runs, key)
     out = []
     for level in sorted({lv for lv, _ in groups}):
         names = [n for lv, n in groups if lv == level]
         for i, a in enumerate(names):
             for b in names[i + 1:]:
-                ra, rb = groups[level, a], groups[level, b]
-                if any(r.beaten for r in ra + rb):
+                first, second = (b, a) if b == focus else (a, b)
+                ra, rb = groups[level, first], groups[level, second]
+                if any(r.beaten for r in ra + rb) and focus in (None, first):
                     x, y = time_to_win(ra), time_to_win(rb)
-                    out.append((level, a, b, a12(x, y), mann_whitney(x, y)[1]))
+                    out.append((level, first, second, a12(x, y), mann_whitney(x, y)[1]))
     return out
 
 
 # ---------------------------------------------------------------------------------------------
 # Data files: one row a run, the fields that tables and pictures need.
 
-CSV_FIELDS = ("level", "engine", "technique", "seed", "bound", "beaten", "executions", "seconds")
+CSV_FIELDS = ("level", "engine", "technique", "seed", "bound", "beaten", "executions", "seconds", "load")
 
 
 def write_csv(path, runs):
@@ -686,14 +692,14 @@ def write_csv(path, runs):
         w.writerow(CSV_FIELDS)
         for r in sorted(runs, key=lambda r: (r.level, order_of(r), r.seed)):
             w.writerow([r.level, r.engine, r.technique, r.seed, r.bound, int(r.beaten),
-                        r.executions, f"{r.seconds:.2f}"])
+                        r.executions, f"{r.seconds:.2f}", f"{r.load:.1f}"])
 
 
 def read_runs(path):
     with open(path, newline="") as f:
         return [Run(int(row["level"]), row["engine"], row["technique"], int(row["seed"]),
                     int(row["bound"]), row["beaten"] == "1", int(row["executions"]),
-                    float(row["seconds"])) for row in csv.DictReader(f)]
+                    float(row["seconds"]), load=float(row.get("load") or 0)) for row in csv.DictReader(f)]
 
 
 def order_of(r):
@@ -723,6 +729,8 @@ WORDS = {
     "execs_now": ("现在的中位数", "Median now"), "p_execs": ("p（执行次数，Mann–Whitney U）", "p (executions, Mann–Whitney U)"),
     "caption": ("每次运行最多 {bound} 秒，每格 {n} 次试验（随机种子 {first} 到 {last}）。",
                 "Runs bounded at {bound} s, {n} trials a cell (random seeds {first} to {last})."),
+    "load": ("运行开始时机器的平均负载为 {low:.1f} 到 {high:.1f}。",
+             "The machine's load average when the runs started: {low:.1f} to {high:.1f}."),
 }
 
 
@@ -733,7 +741,7 @@ def word(key, lang):
 def number(x, seconds=False):
     if x is None:
         return "-"
-    return f"{x:.1f}" if seconds else str(int(x))
+    return f"{x:.1f}" if seconds else str(round(x))
 
 
 def spread(runs, measure):
@@ -753,8 +761,11 @@ def caption(runs, lang, key=None):
     seeds = sorted({r.seed for r in runs})
     key = key or ("engine" if runs[0].technique == "plain" else "technique")
     n = max(len(v) for v in cells(runs, key).values())
-    return [word("caption", lang).format(bound=max(r.bound for r in runs), n=n, first=seeds[0],
-                                         last=seeds[-1]), ""]
+    text = word("caption", lang).format(bound=max(r.bound for r in runs), n=n, first=seeds[0], last=seeds[-1])
+    if any(r.load for r in runs):
+        text += (" " if lang == "en" else "") + word("load", lang).format(
+            low=min(r.load for r in runs), high=max(r.load for r in runs))
+    return [text, ""]
 
 
 def runs_table(runs, lang, key="engine"):
@@ -767,9 +778,9 @@ def runs_table(runs, lang, key="engine"):
     return caption(runs, lang, key) + markdown(head, rows)
 
 
-def tests_table(runs, lang, key="engine"):
+def tests_table(runs, lang, key="engine", focus=None):
     head = [word("level", lang), "A", "B", word("a12", lang), word("p", lang)]
-    rows = [(level, a, b, f"{x:.2f}", f"{p:.2g}") for level, a, b, x, p in pairs(runs, key)]
+    rows = [(level, a, b, f"{x:.2f}", f"{p:.2g}") for level, a, b, x, p in pairs(runs, key, focus)]
     return markdown(head, rows)
 
 
@@ -900,7 +911,7 @@ def curves(runs, lang, path, key="engine"):
         ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
         ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
         ax.grid(alpha=0.3)
-        ax.legend(loc="upper left", fontsize=8)
+        ax.legend(loc="center right", fontsize=8)
     for ax in axes[:, 0]:
         ax.set_ylabel(PICTURE_WORDS["y"][lang == "en"])
     for ax in list(axes.flat)[len(levels):]:
@@ -955,6 +966,7 @@ def rendered(text, lang):
 
 
 def cmd_report(a):
+    ensure_packages("lab")
     texts = {lang: path.read_text() for lang, path in GUIDES.items()}
     problems = []
     for lang, path in GUIDES.items():
@@ -974,7 +986,6 @@ def cmd_report(a):
     if a.check:
         print("\n".join(problems) or "the guides' measured tables match docs/data")
         return 1 if problems else 0
-    ensure_packages("lab")
     for name, data, draw in PICTURES:
         if (DATA / data).exists():
             for lang in GUIDES:
@@ -1083,7 +1094,7 @@ def cmd_arena(a):
               for r in read_runs(DATA / f) if r.level in levels and r.engine != runs[0].engine]
     everyone = sorted(runs + others, key=lambda r: (r.level, order_of(r), r.seed))
     print("\n".join([""] + runs_table(everyone, "en")[2:] + [""]
-                    + tests_table([r for r in everyone if r.level in levels], "en")))
+                    + tests_table(everyone, "en", focus=runs[0].engine)))
     ensure_packages("lab")
     picture = LAB / "arena" / runs[0].engine / "curves.png"
     curves(everyone, "en", picture)
@@ -1115,7 +1126,9 @@ def cmd_bench(a):
 def tell_run(r):
     """One run, told in full."""
     name = name_of(r)
-    if r.beaten:
+    if r.status == "failed":
+        print(f"level {r.level}, {name} (seed {r.seed}): did not start" + (f" ({r.mutations})" if r.mutations else ""))
+    elif r.beaten:
         print(f"level {r.level}, {name} (seed {r.seed}): beaten after {r.executions} executions in {r.seconds:.1f} s")
         print(f"  winning input: {r.winner} ({(REPO / r.winner).stat().st_size} bytes)")
         if r.mutations:
@@ -1143,7 +1156,12 @@ def measure(items, a, data=None, key="engine"):
     start = time.monotonic()
     runs = run_all(jobs, a.jobs)
     overhead(runs, time.monotonic() - start, a.jobs)
+    for engine in dict.fromkeys(r.engine for r in runs if r.status == "failed"):
+        failed = [r for r in runs if r.engine == engine and r.status == "failed"]
+        say(f"{engine}: {len(failed)} runs did not start ({failed[0].mutations or 'see ' + failed[0].log}); left out")
     runs = [r for r in runs if r.status != "failed"]
+    if not runs:
+        raise LabError("no run started")
     if data:
         write_csv(data, runs)
         say(f"data: {rel(data)}; ./fuzz.sh report puts it into the guides")
@@ -1169,7 +1187,6 @@ def cmd_level(a):
         measure([(level, a.engine, technique)], a)
         return 0
     job = make_job(level, a.engine, technique, a.seed, a.seconds, a.corpus)
-    job.core = 0
     r = run_all([job], 1)[0]
     tell_run(r)
     return 0 if r.beaten else 1

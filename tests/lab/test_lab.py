@@ -43,7 +43,9 @@ class Statistics(unittest.TestCase):
 
 class Arena(unittest.TestCase):
     def test_verdicts(self):
-        lab.LAB = Path(tempfile.mkdtemp())
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        lab.LAB = Path(folder.name)
         lab.RESULTS = lab.LAB / "runs.jsonl"
         fuzzers = ("honest", "cheating", "crashing", "hanging")
         jobs = [lab.arena_jobs([HERE / "fixture.sh", f], [1], [1], 2)[0] for f in fuzzers]
