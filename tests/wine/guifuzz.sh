@@ -3,8 +3,9 @@
 # scratch folder behind: guifuzz.sh LOCALE tumblewick-guifuzz.exe
 set -u
 : "${WINEPREFIX:?run through the test command}" "${DISPLAY:?run through the test command}"
-out=$(LC_ALL=$1 WINEDEBUG=-all wine "$2" --level 1 --submissions 500 --seed 1 --json 2>&1)
-rc=$? && echo "$out"
+log=$(mktemp)  # a file, not a pipe, which the Wine services it may start would hold open
+LC_ALL=$1 WINEDEBUG=-all wine "$2" --level 1 --submissions 500 --seed 1 --json >"$log" 2>&1
+rc=$? && out=$(cat "$log") && rm -f "$log" && echo "$out"
 grep -q '^{"level":1,.*"beaten":true' <<<"$out" && [ $rc -eq 0 ] || { echo "level 1 not beaten"; exit 1; }
 folder=$(sed -n 's/.*scratch folder \(.*\)$/\1/p' <<<"$out" | tr -d '\r')
 [ -n "$folder" ] && [ ! -e "$(LC_ALL=$1 WINEDEBUG=-all winepath -u "$folder")" ] || { echo "left $folder"; exit 1; }
