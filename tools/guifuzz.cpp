@@ -912,6 +912,16 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
   Mutator mutator(seed, level, !options.plain && isFileLevel(level));
   std::vector<Input> pending = seedsOf(level, dialog, game, options);
   std::reverse(pending.begin(), pending.end());
+  // A level it leaves unbeaten gets its fields back as the player left them.
+  const std::vector<int>& fields = controlsOf(level).fields;
+  std::vector<std::wstring> before(fields.size());
+  std::transform(fields.begin(), fields.end(), before.begin(),
+                 [&](int id) { return game.text(GetDlgItem(dialog, id)); });
+  const auto restore = [&] {
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      game.type(GetDlgItem(dialog, fields[i]), before[i]);
+    }
+  };
   try {
     std::vector<Input> queue;  // the inputs that gave a new answer
     while (!run.beaten) {
@@ -941,10 +951,15 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
     run.seconds = elapsed();
     run.stoppedBy = stop.why;
     report(run, options);
+    if (stop.code == kInterrupted) {
+      g_stop = 0;  // to put the fields back; a second Ctrl+C still ends it
+      restore();
+    }
     throw;
   }
   run.seconds = elapsed();
   if (run.beaten) run.saved = save(options, level, run.winner.bytes);
+  if (!run.beaten) restore();
   return run;
 }
 
