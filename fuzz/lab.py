@@ -32,6 +32,7 @@ import os
 import re
 import shutil
 import signal
+import statistics
 import subprocess
 import sys
 import threading
@@ -722,6 +723,7 @@ WORDS = {
     "fuzzer": ("fuzzer", "Fuzzer"), "beaten": ("赢的次数", "Beaten"),
     "executions": ("赢时的执行次数：中位数（四分位距）", "Executions to win: median (IQR)"),
     "seconds": ("赢时的秒数：中位数（四分位距）", "Seconds to win: median (IQR)"),
+    "unbeaten": ("没赢的运行停下时的执行次数（中位数）", "Executions of the runs not beaten (median)"),
     "a12": ("A12（A 更快赢的概率）", "A12 (A wins sooner)"), "p": ("p（Mann–Whitney U）", "p (Mann–Whitney U)"),
     "before": ("赢的次数（之前：3 个种子，60 秒）", "Beaten before (3 seeds, 60 s)"), "now": ("赢的次数（现在）", "Beaten now"),
     "p_won": ("p（赢的次数，Fisher 精确检验）", "p (beaten, Fisher's exact test)"),
@@ -757,9 +759,8 @@ def markdown(head, rows):
     return lines + ["| " + " | ".join(str(c) for c in row) + " |" for row in rows]
 
 
-def caption(runs, lang, key=None):
+def caption(runs, lang, key):
     seeds = sorted({r.seed for r in runs})
-    key = key or ("engine" if runs[0].technique == "plain" else "technique")
     n = max(len(v) for v in cells(runs, key).values())
     text = word("caption", lang).format(bound=max(r.bound for r in runs), n=n, first=seeds[0], last=seeds[-1])
     if any(r.load for r in runs):
@@ -771,16 +772,21 @@ def caption(runs, lang, key=None):
 def runs_table(runs, lang, key="engine"):
     """k of N, and the medians with their interquartile ranges, a row per level and KEY."""
     head = [word("level", lang), word(key, lang), word("beaten", lang),
-            word("executions", lang), word("seconds", lang)]
+            word("executions", lang), word("seconds", lang), word("unbeaten", lang)]
     rows = [(level, name, f"{sum(r.beaten for r in group)}/{len(group)}",
-             spread(group, "executions"), spread(group, "seconds"))
+             spread(group, "executions"), spread(group, "seconds"),
+             number(statistics.median([r.executions for r in group if not r.beaten] or [None])))
             for (level, name), group in cells(runs, key).items()]
     return caption(runs, lang, key) + markdown(head, rows)
 
 
+def probability(p):
+    return "< 0.001" if p < 0.001 else f"{p:.2g}"
+
+
 def tests_table(runs, lang, key="engine", focus=None):
     head = [word("level", lang), "A", "B", word("a12", lang), word("p", lang)]
-    rows = [(level, a, b, f"{x:.2f}", f"{p:.2g}") for level, a, b, x, p in pairs(runs, key, focus)]
+    rows = [(level, a, b, f"{x:.2f}", probability(p)) for level, a, b, x, p in pairs(runs, key, focus)]
     return markdown(head, rows)
 
 
@@ -804,8 +810,8 @@ def change_table(runs, lang, before="ladder_3seeds_60s.csv"):
         p_won = fisher_exact([[ko, len(o) - ko], [kn, len(n) - kn]])[1]
         p_execs = "-"
         if ko == len(o) and kn == len(n) and len({r.executions for r in o + n}) > 1:
-            p_execs = f"{mannwhitneyu([r.executions for r in o], [r.executions for r in n])[1]:.2g}"
-        rows.append((*key, f"{ko}/{len(o)}", f"{kn}/{len(n)}", f"{p_won:.2g}",
+            p_execs = probability(mannwhitneyu([r.executions for r in o], [r.executions for r in n])[1])
+        rows.append((*key, f"{ko}/{len(o)}", f"{kn}/{len(n)}", probability(p_won),
                      number(summary(o, "executions")[0]), number(summary(n, "executions")[0]), p_execs))
     head = [word(k, lang) for k in ("level", "engine", "before", "now", "p_won", "execs_before",
                                      "execs_now", "p_execs")]
@@ -890,28 +896,26 @@ def curves(runs, lang, path, key="engine"):
     groups = cells(runs, key)
     levels = sorted({lv for lv, _ in groups})
     names = list(dict.fromkeys(n for _, n in groups))
-    colours = {n: plt.get_cmap("tab10")(i) for i, n in enumerate(names)}
     rows = (len(levels) + 2) // 3
     fig, axes = plt.subplots(rows, 3, figsize=(12, 3.6 * rows), squeeze=False, sharey=True)
     for ax, level in zip(axes.flat, levels):
-        for name in names:
-            group = groups.get((level, name))
-            if not group:
-                continue
+        here = [n for n in names if (level, n) in groups]
+        for colour, name in zip(plt.get_cmap("tab10").colors, here):
+            group = groups[level, name]
             wins = sorted(max(r.executions, 1) for r in group if r.beaten)
             end = max(max(r.executions for r in group), 1)
             xs = [1] + wins + [end]
             ys = [0] + [(i + 1) / len(group) for i in range(len(wins))] + [len(wins) / len(group)]
-            ax.step(xs, ys, where="post", color=colours[name], lw=2,
+            ax.step(xs, ys, where="post", color=colour, lw=2,
                     label=f"{name} ({len(wins)}/{len(group)})")
-            ax.plot(xs[-1:], ys[-1:], "o", color=colours[name], ms=5)  # where the runs got to
+            ax.plot(xs[-1:], ys[-1:], "o", color=colour, ms=5)  # where the runs got to
         ax.set_xscale("log")
         ax.set_xlim(1, 2e8)
         ax.set_ylim(-0.03, 1.03)
         ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
         ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
         ax.grid(alpha=0.3)
-        ax.legend(loc="center right", fontsize=8)
+        ax.legend(loc="best", fontsize=8)
     for ax in axes[:, 0]:
         ax.set_ylabel(PICTURE_WORDS["y"][lang == "en"])
     for ax in list(axes.flat)[len(levels):]:
@@ -1316,7 +1320,7 @@ def parse(argv):
     p.add_argument("--seconds", type=int)
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--trials", "--seeds", type=int)
-    p.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
+    p.add_argument("--jobs", type=int, default=len(os.sched_getaffinity(0)))
     p.add_argument("--runs", type=int, default=1000000)
     p.add_argument("--compare", "--techniques", action="store_true")
     p.add_argument("--corpus", type=lambda d: Path(d).resolve())
