@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release archive build/release/Tumblewick-1.0-win64.zip: the files that
-# cmake/package.cmake lists (the game, the judge, the starter files, the player's README), in a
-# folder of their own. It builds twice, the second time a little later from a copy of the
+# cmake/package.cmake lists (the game, the judge, the GUI fuzzer, the starter files, the
+# player's README), in a folder of their own. It builds twice, the second time a little later from a copy of the
 # sources in another folder, fails unless both builds give the same bytes, and prints the
 # archive's SHA-256: building a release's tagged commit must give that same SHA-256.
 # Installs the Debian packages it needs first.
@@ -40,7 +40,8 @@ release_build "$again/sources" "$again/build"
 
 say "SHA-256 of build 1: $(sha256sum <"$out/build/$name.zip" | cut -d' ' -f1)"
 say "SHA-256 of build 2: $(sha256sum <"$again/build/$name.zip" | cut -d' ' -f1)"
-for file in game/Velk_Game.exe game/tumblewick-judge.exe "$name.zip"; do
+mapfile -t files < <(sed "s|^$out/build/||" "$out/build/package/contents.txt")
+for file in "${files[@]}" "$name.zip"; do
   if ! cmp -s "$out/build/$file" "$again/build/$file"; then
     say "NOT REPRODUCIBLE: $file differs between the two builds"
     cmp -l "$out/build/$file" "$again/build/$file" | head -n 20 >&2 || true
@@ -48,6 +49,6 @@ for file in game/Velk_Game.exe game/tumblewick-judge.exe "$name.zip"; do
   fi
 done
 cp "$out/build/$name.zip" "$out/$name.zip"
-say "both builds gave the same Velk_Game.exe, tumblewick-judge.exe and $name.zip"
+say "both builds gave the same bytes for every file of the release and for $name.zip"
 cmake -E tar tf "$out/$name.zip"
 (cd "$out" && sha256sum "$name.zip")

@@ -4,13 +4,16 @@ every run, and tells, over many trials, how often and how soon each one won. See
 docs/fuzzing.md (Chinese) and docs/fuzzing.en.md (English).
 
   fuzz.sh LEVEL [--engine E] [--seconds N] [--seed N] [--corpus DIR] [TECHNIQUE...] [--trials N]
-      LEVEL 1-6; E: libfuzzer (default), afl, afl-cmplog or zzuf; DIR: seeds of your own
-      instead of fuzz/corpus/levelN; TECHNIQUE (libFuzzer): --plain (default), --dict,
-      --value-profile, --no-cmp (level 6), --repair (levels 4 and 6), --no-seeds
+      LEVEL 1-6; E: libfuzzer (default), afl, afl-cmplog, zzuf or gui (the real game under
+      Wine); DIR: seeds of your own instead of fuzz/corpus/levelN; TECHNIQUE (libFuzzer):
+      --plain (default), --dict, --value-profile, --no-cmp (level 6), --repair (levels 4 and 6;
+      also gui's), --no-seeds
   fuzz.sh LEVEL --compare [--seconds N] [--trials K]   every libFuzzer technique for LEVEL
   fuzz.sh table [--techniques] [--seconds N] [--trials K]  the ladder (every engine on every
       level) or every libFuzzer technique; K trials a cell (random seeds 1..K, default 3);
       the runs' data go to docs/data/ladder.csv or techniques.csv (--data FILE elsewhere)
+  fuzz.sh table --engine gui [--levels L...] [--seconds N] [--trials K]  the GUI fuzzer alone,
+      plain and with its repair (levels 4, 6); data: docs/data/gui.csv (--data FILE elsewhere)
   fuzz.sh soak [--runs N]            each target for N executions, passes only counted
   fuzz.sh report [--check]           the guides' measured tables and pictures from docs/data;
                                      --check: fail where a guide differs from them
@@ -442,6 +445,85 @@ ENGINES = {  # the ladder, from blind to guided
 }
 
 
+# ---------------------------------------------------------------------------------------------
+# The GUI rung: tumblewick-guifuzz plays the real game under Wine, in the project's prefix and
+# on a private Xvfb display set up as the test command does (scripts/common.sh). It reaches the
+# level by the lab's known winners (fuzz/winners), which it does not count; its submissions are
+# the executions and its seconds those of the level. One run at a time: two would share the
+# prefix's desktop. Technique "repair": the file levels' structure repair (levels 4 and 6).
+
+BUILDS["win"] = Build(REPO, BUILD / "win", (
+    f"-DCMAKE_TOOLCHAIN_FILE={REPO / 'cmake' / 'mingw-w64-x86_64.cmake'}",
+    "-DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix", "-DTUMBLEWICK_WERROR=ON"),
+    targets=("Velk_Game", "tumblewick-guifuzz", "starter_samples"))
+GUI_SCRIPT = """. "$0"; prepare_prefix >/dev/null; start_display || exit 3; trap stop_display EXIT
+LC_ALL=$TUMBLEWICK_LOCALE WINEDEBUG=-all wine "$@" """
+_gui_lock = threading.Lock()
+
+
+def winpath(path):
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def run_gui(job):
+    r = job.run
+    job.dir.mkdir(parents=True)
+    cmd = ["bash", "-c", GUI_SCRIPT, REPO / "scripts" / "common.sh",
+           BUILDS["win"].dir / "game" / "tumblewick-guifuzz.exe", "--level", r.level,
+           "--seconds", r.bound, "--seed", r.seed, "--json", "--replay", winpath(FUZZ / "winners"),
+           "--seeds", winpath(job.seeds), "--save", winpath(job.dir)]
+    if "repair" not in r.technique.split("+"):
+        cmd.append("--plain")
+    with _gui_lock:  # the bound leaves time for Wine to start and the replayed levels
+        status, r.wall, ended = run_bounded(cmd, r.bound + 60, r.log, job.core)
+    lines = [json.loads(line) for line in Path(r.log).read_text(errors="replace").splitlines()
+             if line.startswith(f'{{"level":{r.level},')]
+    if not lines:
+        r.status = "failed" if ended == "exited" else "killed"
+        return
+    said = lines[-1]
+    r.beaten, r.executions, r.seconds = said["beaten"], said["submissions"], said["seconds"]
+    r.mutations = f"{said['coverage']} distinct answers" + (
+        "" if r.beaten else f"; stuck at: {said['stuck_at']}")
+    if r.beaten:
+        winner = job.dir / f"level{r.level}.bin"
+        if not winner.exists():  # a typed level: its fields as typed
+            winner = job.dir / "winner.json"
+            winner.write_text(json.dumps(said["winner"], ensure_ascii=False) + "\n")
+        r.winner = rel(winner)
+    if ended != "exited" or status == 3:
+        r.status = "killed" if ended != "exited" else "failed"
+
+
+ENGINES["gui"] = Engine(run_gui, ("game", "gui"), ("win",), "GUI (guifuzz)")
+
+
+GUI_WORDS = {"gui": ("GUI fuzzer 每秒提交次数", "GUI fuzzer: submissions/s"),
+             "libfuzzer": ("libFuzzer 每秒执行次数（运行 1 秒以上的）", "libFuzzer: executions/s (runs of 1 s or more)"),
+             "factor": ("慢多少倍", "Times slower")}
+
+
+def gui_speed_table(path, lang):
+    """The GUI fuzzer's submissions a second beside libFuzzer's executions a second (from the
+    ladder's data), over the runs of a level: executions over seconds. libFuzzer's runs that won
+    within a second are left out: their start-up, not their pace, makes their figure."""
+    gui = read_runs(path) + (read_runs(DATA / "gui_files.csv") if (DATA / "gui_files.csv").exists() else [])
+    ladder = next((DATA / f for f in ("ladder.csv", "ladder_3seeds_60s.csv") if (DATA / f).exists()), None)
+    lib = [r for r in read_runs(ladder) if r.engine == "libfuzzer" and r.seconds >= 1] if ladder else []
+
+    def rate(runs):
+        seconds = sum(r.seconds for r in runs)
+        return sum(r.executions for r in runs) / seconds if seconds else 0
+
+    rows = []
+    for level in LEVELS:
+        g, f = rate([r for r in gui if r.level == level]), rate([r for r in lib if r.level == level])
+        if g:
+            rows.append((level, f"{g:.0f}", f"{f:.0f}" if f else "-", f"{f / g:.0f}" if f else "-"))
+    head = [word("level", lang)] + [GUI_WORDS[k][lang == "en"] for k in ("gui", "libfuzzer", "factor")]
+    return markdown(head, rows)
+
+
 def prepare(engines):
     """Installs and builds what ENGINES need; those that cannot be built are left out with one
     line each."""
@@ -521,6 +603,7 @@ def make_job(level, engine, technique, seed, bound, corpus=None, folder="runs"):
     run = Run(level, engine, technique, seed, bound, corpus=rel(corpus) if corpus else "")
     seeds = Path(corpus) if corpus else FUZZ / "corpus" / f"level{level}"
     tag = technique if engine == "libfuzzer" else engine
+    tag += f"-{technique}" if engine == "gui" and technique != "plain" else ""
     return Job(run, LAB / folder / f"level{level}-{tag}-seed{seed}", seeds)
 
 
@@ -775,6 +858,11 @@ TABLES = (
     Table("judge-speed", "judge_speed.csv", judge_speed_table),
     Table("bonus", "bonus.csv", lambda path, lang: bonus().table(path, lang).splitlines()),
 )
+TABLES += (  # the GUI fuzzer's (./fuzz.sh table --engine gui)
+    Table("gui-typed", "gui_typed.csv", from_runs(runs_table, key="technique")),
+    Table("gui-files", "gui_files.csv", from_runs(runs_table, key="technique")),
+    Table("gui-speed", "gui_typed.csv", gui_speed_table),
+)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -1024,7 +1112,7 @@ def cmd_arena(a):
 def cmd_bench(a):
     """The lab's own overhead: a sub-ladder with --jobs 1, then with --jobs 2."""
     levels = a.levels or (1, 2, 3)
-    engines = prepare(list(ENGINES))
+    engines = prepare([e for e in ENGINES if e != "gui"])  # gui's runs go one at a time anyway
     walls = {}
     for jobs in (1, 2):
         seeds = range(a.seed, a.seed + a.trials)
@@ -1092,8 +1180,8 @@ def measure(items, a, data=None, key="engine"):
 def cmd_level(a):
     level = int(a.what)
     technique = "+".join(a.techniques) or "plain"
-    if a.engine != "libfuzzer" and a.techniques:
-        raise LabError("the techniques are libFuzzer's")
+    if a.engine != "libfuzzer" and set(a.techniques) - ({"repair"} if a.engine == "gui" else set()):
+        raise LabError("the techniques are libFuzzer's (the GUI fuzzer's is --repair)")
     if not prepare([a.engine]):
         return 1
     if a.compare:
@@ -1112,7 +1200,13 @@ def cmd_level(a):
 
 
 def cmd_table(a):
-    if a.compare:
+    if a.engine == "gui":  # the GUI rung alone: plain, and with the repair where a level has one
+        if not prepare(["gui"]):
+            return 1
+        items = [(lv, "gui", t) for lv in a.levels or LEVELS for t in ("plain", "repair")
+                 if t == "plain" or lv in (4, 6)]
+        measure(items, a, a.data or DATA / "gui.csv", "technique")
+    elif a.compare:
         if not prepare(["libfuzzer"]):
             return 1
         items = [(lv, "libfuzzer", t) for lv in LEVELS for t in lab_value(lv, "compare").split()]

@@ -38,6 +38,14 @@ std::size_t readText(char* into, std::size_t capacity, std::uint64_t size, Read&
   return std::strlen(into);
 }
 
+// Level 2's form from its 16 bytes, the fields in exam::Form's order.
+inline exam::Form formOf(const std::uint8_t (&bytes)[sizeof(exam::Form)]) {
+  auto field = [&](std::size_t i) {
+    return exam::asSigned(byteorder::littleEndian32(bytes + 4 * i));
+  };
+  return {field(0), field(1), field(2), field(3)};
+}
+
 }  // namespace detail
 
 // size: the input's length (a file's real size; only its low 32 bits count, as the platform
@@ -58,10 +66,7 @@ display::Verdict judge(int level, std::uint64_t size, Read&& read) {
   if (level == 2) {
     std::uint8_t bytes[sizeof(exam::Form)] = {};
     read(bytes, static_cast<std::uint32_t>(size < sizeof bytes ? size : sizeof bytes));
-    auto field = [&](std::size_t i) {
-      return exam::asSigned(byteorder::littleEndian32(bytes + 4 * i));
-    };
-    return display::of(exam::judge({field(0), field(1), field(2), field(3)}));
+    return display::of(exam::judge(detail::formOf(bytes)));
   }
   char message[chat::kMessageBufferSize];
   const std::size_t length = detail::readText(message, sizeof message, size, read);

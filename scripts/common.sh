@@ -38,6 +38,8 @@ fuzz_packages=(cmake make clang libclang-rt-14-dev)
 # The other engines of its ladder (./fuzz.sh --engine, ./fuzz.sh table).
 zzuf_packages=(zzuf)
 afl_packages=(afl++)
+# The GUI fuzzer's runs under Wine (./fuzz.sh --engine gui), beside the game's packages.
+gui_packages=(xvfb)
 # The lab's statistics, pictures and their Chinese labels (fuzz/lab.py).
 lab_packages=(python3-scipy python3-matplotlib fonts-wqy-microhei)
 

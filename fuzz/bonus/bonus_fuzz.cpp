@@ -17,8 +17,6 @@
 
 namespace {
 
-using inputverdict::detail::littleEndian32;
-
 // A text field as the level's dialog reads it (the same shared reading as the rule's).
 template <std::size_t N>
 std::size_t readField(char (&into)[N], const std::uint8_t* data, std::size_t size) {
@@ -44,20 +42,18 @@ void signUp(const std::uint8_t* data, std::size_t size) {
 // Level 2: the index (weight - clothes) / (height - shoes)^2, computed for real; the winner's
 // height equals the shoes. UBSan: integer division by zero (without UBSan: SIGFPE).
 void examine(const std::uint8_t* data, std::size_t size) {
-  std::uint8_t form[16] = {};
-  std::memcpy(form, data, size < sizeof form ? size : sizeof form);
-  const std::int32_t weight = exam::asSigned(littleEndian32(form + 8));
-  const std::int32_t height = exam::asSigned(littleEndian32(form + 12));
-  volatile std::int32_t divisor =
-      (height - exam::kStandardShoeThickness) * (height - exam::kStandardShoeThickness);
-  sink = static_cast<std::uint32_t>((weight - exam::kStandardClothesWeight) / divisor);
+  std::uint8_t bytes[sizeof(exam::Form)] = {};
+  std::memcpy(bytes, data, size < sizeof bytes ? size : sizeof bytes);
+  const auto [clothes, shoes, weight, height] = inputverdict::detail::formOf(bytes);
+  volatile std::int32_t divisor = (height - shoes) * (height - shoes);
+  sink = static_cast<std::uint32_t>((weight - clothes) / divisor);
 }
 
 // Level 3: the pixels are read as far as the header's size field says; the winner declares
 // more than 256 bytes beyond the file. heap-buffer-overflow (READ).
 void loadPhoto(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> photo(data, data + size);
-  const std::uint32_t declared = littleEndian32(photo.data() + 2);
+  const std::uint32_t declared = byteorder::littleEndian32(photo.data() + 2);
   std::uint32_t sum = 0;
   for (std::uint32_t i = 0; i < declared; ++i) sum += photo.data()[i];  // trusts `declared`
   sink = sum;
@@ -68,8 +64,8 @@ void loadPhoto(const std::uint8_t* data, std::size_t size) {
 // sample, header included, is written into it. On every winner the product is exactly the
 // size less H, so the last H bytes land past the end. heap-buffer-overflow (WRITE).
 void growSesame(const std::uint8_t* data, std::size_t size) {
-  const std::uint32_t a = sesame::bigEndian32(data + 4);
-  const std::uint32_t b = sesame::bigEndian32(data + 8);
+  const std::uint32_t a = byteorder::bigEndian32(data + 4);
+  const std::uint32_t b = byteorder::bigEndian32(data + 8);
   const std::uint32_t records = sesame::wantedSize(0, a, b);  // A * B * 12, wrapped alike
   auto* grown = new std::uint8_t[records];
   std::memcpy(grown, data, size);
