@@ -777,17 +777,20 @@ std::vector<Input> seedsOf(int level, HWND dialog, const Game& game, const Optio
 }
 
 // An input in the lab's format for winners (fuzz/winners, as the console judge reads it): a
-// file's bytes; the name or message in the system's code page; level 2's four numbers,
-// 32-bit little-endian, in the game's read order (clothes, shoes, weight, height).
+// file's bytes; the name or message in the system's code page; level 2's form as the judge
+// reads it, typed into the fields in their order on the dialog.
 Input fromLabFormat(int level, const std::string& bytes) {
   if (isFileLevel(level)) return {{}, bytes};
   if (level != 2) return {{decode(bytes.substr(0, bytes.find('\0')), CP_ACP)}, {}};
-  std::uint8_t form[16] = {};
-  std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), 16), form);
-  const auto number = [&](std::size_t i) {
-    return std::to_wstring(inputverdict::detail::littleEndian32(form + 4 * i));
+  std::uint8_t raw[sizeof(exam::Form)] = {};
+  std::copy_n(bytes.begin(), std::min(bytes.size(), sizeof raw), raw);
+  const exam::Form form = inputverdict::detail::formOf(raw);
+  const auto number = [](std::int32_t value) {
+    return std::to_wstring(static_cast<std::uint32_t>(value));
   };
-  return {{number(3), number(2), number(0), number(1)}, {}};
+  return {{number(form.height), number(form.weight), number(form.clothesWeight),
+           number(form.shoeThickness)},
+          {}};
 }
 
 // ---------------------------------------------------------------------------------------------

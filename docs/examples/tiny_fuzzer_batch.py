@@ -6,6 +6,8 @@ inputs a second as tiny_fuzzer.py, which starts the judge for every input.
     tiny_fuzzer_batch.py JUDGE LEVEL SEED_FILE [SECONDS]"""
 import random, struct, subprocess, sys, time
 
+from tiny_fuzzer import mutate  # the same mutations, beside this file
+
 judge, level, seed_file = sys.argv[1:4]
 seconds = float(sys.argv[4]) if len(sys.argv) > 4 else 60
 random.seed(1)
@@ -13,15 +15,7 @@ seed, runs, start = open(seed_file, "rb").read(), 0, time.time()
 oracle = subprocess.Popen([judge, level, "--batch"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
 while time.time() - start < seconds:
     data, runs = bytearray(seed), runs + 1
-    for _ in range(random.randint(1, 4)):
-        at, byte = random.randint(0, len(data)), random.randrange(256)
-        how = random.randrange(3)
-        if how == 0 and data:  # overwrite a byte
-            data[min(at, len(data) - 1)] = byte
-        elif how == 1:  # insert a run of one byte: the input grows
-            data[at:at] = bytes([byte]) * random.choice((1, 8, 64, 512))
-        else:  # cut a piece: it shrinks
-            del data[at:at + random.randint(1, 64)]
+    mutate(data)
     oracle.stdin.write(struct.pack("<I", len(data)) + data)  # one request...
     oracle.stdin.flush()
     if oracle.stdout.read(1) == b"\0":  # ...one answer
