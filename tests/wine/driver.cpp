@@ -161,7 +161,10 @@ Game::Game() {
   SetEnvironmentVariableW(L"WINEDEBUG", L"+relay");  // the game's standard error is the trace
   if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(),
                      &startup, &process_)) {
-    waitFor([&] { return (main_ = FindWindowW(L"VUDOREZE", L"Velk_Game")) != nullptr; }, 30000);
+    // Shown, not only created: the tests read its style and press keys into it at once.
+    waitFor(
+        [&] { return (main_ = FindWindowW(L"VUDOREZE", L"Velk_Game")) && IsWindowVisible(main_); },
+        30000);
   }
   SetEnvironmentVariableW(L"WINEDEBUG", L"-all");
   names_[main_] = "Main";
