@@ -170,6 +170,9 @@ class Run:
     corpus: str = ""  # seeds of the user's own (--corpus)
     load: float = 0.0  # the machine's load average when the run started
     dir: str = ""
+    # When each of the level's checks first fell (an input passed it): "EXECUTIONS/SECONDS"
+    # per check, in the rule's order, "-" for one never passed; empty where unknown.
+    stages: str = ""
 
 
 _results_lock = threading.Lock()
@@ -270,6 +273,49 @@ def run_bounded(cmd, bound, log, core=None, env=None, cwd=None, term_first=False
 
 
 # ---------------------------------------------------------------------------------------------
+# Stage reach: how far through the level's checks (levels/stage_texts.h) a run's inputs got,
+# and when. Each engine yields points (checks passed, executions, seconds); libFuzzer counts
+# in the target, AFL++'s queue and crashes are replayed through the judge in the order they
+# were found, and zzuf's judge explains every input it is handed.
+
+EXPLAINED = re.compile(r"^(\d+) of (\d+) checks passed$", re.M)
+
+
+def explain(level, path):
+    """(checks passed, checks) of one input, as tumblewick-judge --explain counts them."""
+    said = subprocess.run([judge_path(), "--explain", str(level), str(path)], capture_output=True,
+                          text=True, stdin=subprocess.DEVNULL, env=dict(os.environ, LC_ALL="C"))
+    m = EXPLAINED.search(said.stdout)
+    return (int(m.group(1)), int(m.group(2))) if m else (0, 0)
+
+
+def stage_count(level):
+    return explain(level, os.devnull)[1]
+
+
+def reach(points, checks):
+    """The Run.stages text: for each check, the first point that passed it."""
+    fell = []
+    for i in range(1, checks + 1):
+        first = min(((e, s) for n, e, s in points if n >= i), default=None)
+        fell.append(f"{first[0]}/{first[1]:.2f}" if first else "-")
+    return " ".join(fell)
+
+
+def fallen(run):
+    """[(executions, seconds) or None] for each check of the run's level."""
+    return [None if x == "-" else (int(x.split("/")[0]), float(x.split("/")[1]))
+            for x in run.stages.split()]
+
+
+def furthest(run):
+    """The number of the furthest check a run's inputs reached (1-based), or None if unknown;
+    one past the last check when it won."""
+    marks = fallen(run)
+    return next((i + 1 for i, x in enumerate(marks) if x is None), len(marks) + 1) if marks else None
+
+
+# ---------------------------------------------------------------------------------------------
 # The engines. Each takes a Job and fills in its Run.
 
 @dataclasses.dataclass
@@ -346,12 +392,19 @@ def run_libfuzzer(job):
         args.append(str(job.seeds))
     cmd = [BUILDS["fuzz"].dir / target, *libfuzzer_flags(target), "-print_final_stats=1",
            f"-artifact_prefix={job.dir / 'findings'}/", job.dir / "corpus", *args]
-    env = dict(os.environ, TUMBLEWICK_FUZZ_KEEP_GOING="1") if job.keep_going else None
+    stage_log = job.dir / "stages.log"
+    env = dict(os.environ, TUMBLEWICK_STAGE_LOG=str(stage_log))
+    if job.keep_going:
+        env["TUMBLEWICK_FUZZ_KEEP_GOING"] = "1"
     bound = 3600 if job.keep_going else r.bound + GRACE
     _, r.wall, ended = run_bounded(cmd, bound, r.log, job.core, env)
     r.seconds = r.wall
     text = Path(r.log).read_text(errors="replace")
     read_libfuzzer_log(r, text)
+    if stage_log.exists() and not job.keep_going:
+        points = [(int(n), int(e), float(t)) for n, e, t in
+                  (line.split() for line in stage_log.read_text().splitlines() if line.strip())]
+        r.stages = reach(points, stage_count(r.level))
     r.mutations = r.mutations if not job.keep_going else str(passes_counted(text))
     if ended != "exited":
         r.status = "killed"
@@ -372,12 +425,19 @@ def run_zzuf(job):
     job.dir.mkdir(parents=True)
     seed_file = first_seed_file(job.seeds)
     first = r.seed * 1000000
-    cmd = ["zzuf", "-v", "-x", "-q", "-c", "-s", f"{first}:{first + 999999}", "-t", r.bound,
-           "sh", "-c", '! "$0" "$@"', judge_path(), r.level, seed_file]
-    _, r.wall, ended = run_bounded(cmd, r.bound + GRACE, r.log, job.core)
+    cmd = ["zzuf", "-v", "-x", "-c", "-s", f"{first}:{first + 999999}", "-t", r.bound,
+           "sh", "-c", '! "$0" "$@"', judge_path(), "--explain", r.level, seed_file]
+    _, r.wall, ended = run_bounded(cmd, r.bound + GRACE, r.log, job.core, dict(os.environ, LC_ALL="C"))
     r.seconds = r.wall
     text = Path(r.log).read_text(errors="replace")
     r.executions = text.count(": launched ")
+    # Each input's explanation follows its launch; zzuf keeps no clock, so the seconds are
+    # the run's steady rate times the input's number.
+    runs = text.split(": launched ")[1:]
+    rate = r.wall / max(len(runs), 1)
+    points = [(int(m.group(1)), i + 1, (i + 1) * rate)
+              for i, chunk in enumerate(runs) for m in [EXPLAINED.search(chunk)] if m]
+    r.stages = reach(points, stage_count(r.level))
     won = re.search(r"^zzuf\[s=(\d+),r=[0-9.]+\]: exit 1$", text, re.M)
     if won:  # zzuf flips the same bits of its standard input with the same seed
         winner = job.dir / "winner"
@@ -423,6 +483,13 @@ def run_afl(job, cmplog):
         r.status = "failed"
     if ended != "exited":
         r.status = "killed"
+    # The queue and the crashes in the order found; each name tells when: time:MS, execs:N.
+    points = []
+    for f in (job.dir / "out" / "default").glob("[qc][ur]*/id:*"):
+        e, t = re.search(r"execs:(\d+)", f.name), re.search(r"time:(\d+)", f.name)
+        points.append((explain(r.level, f)[0], int(e.group(1)) if e else 0,
+                       int(t.group(1)) / 1000 if t else 0.0))
+    r.stages = reach(points, stage_count(r.level)) if stats.exists() else ""
 
 
 @dataclasses.dataclass(frozen=True)
@@ -435,10 +502,10 @@ class Engine:
 
 ENGINES = {  # the ladder, from blind to guided
     "zzuf": Engine(run_zzuf, ("fuzz", "zzuf"), ("judge",), "zzuf"),
-    "afl": Engine(lambda job: run_afl(job, False), ("fuzz", "afl"), ("afl",), "AFL++"),
-    "afl-cmplog": Engine(lambda job: run_afl(job, True), ("fuzz", "afl"), ("afl", "afl-cmplog"),
-                         "AFL++ CmpLog"),
-    "libfuzzer": Engine(run_libfuzzer, ("fuzz",), ("fuzz",), "libFuzzer"),
+    "afl": Engine(lambda job: run_afl(job, False), ("fuzz", "afl"), ("afl", "judge"), "AFL++"),
+    "afl-cmplog": Engine(lambda job: run_afl(job, True), ("fuzz", "afl"),
+                         ("afl", "afl-cmplog", "judge"), "AFL++ CmpLog"),
+    "libfuzzer": Engine(run_libfuzzer, ("fuzz",), ("fuzz", "judge"), "libFuzzer"),
 }
 
 
@@ -602,7 +669,8 @@ def pairs(runs, key, focus=None):
 # ---------------------------------------------------------------------------------------------
 # Data files: one row a run, the fields that tables and pictures need.
 
-CSV_FIELDS = ("level", "engine", "technique", "seed", "bound", "beaten", "executions", "seconds", "load")
+CSV_FIELDS = ("level", "engine", "technique", "seed", "bound", "beaten", "executions", "seconds", "load",
+              "stages")
 
 
 def write_csv(path, runs):
@@ -612,14 +680,15 @@ def write_csv(path, runs):
         w.writerow(CSV_FIELDS)
         for r in sorted(runs, key=lambda r: (r.level, order_of(r), r.seed)):
             w.writerow([r.level, r.engine, r.technique, r.seed, r.bound, int(r.beaten),
-                        r.executions, f"{r.seconds:.2f}", f"{r.load:.1f}"])
+                        r.executions, f"{r.seconds:.2f}", f"{r.load:.1f}", r.stages])
 
 
 def read_runs(path):
     with open(path, newline="") as f:
         return [Run(int(row["level"]), row["engine"], row["technique"], int(row["seed"]),
                     int(row["bound"]), row["beaten"] == "1", int(row["executions"]),
-                    float(row["seconds"]), load=float(row.get("load") or 0)) for row in csv.DictReader(f)]
+                    float(row["seconds"]), load=float(row.get("load") or 0), stages=row.get("stages") or "")
+                for row in csv.DictReader(f)]
 
 
 def order_of(r):
