@@ -7,6 +7,9 @@ docs/fuzzing.md (Chinese) and docs/fuzzing.en.md (English).
       LEVEL 1-6; E: libfuzzer (default), afl, afl-cmplog or zzuf; DIR: seeds of your own
       instead of fuzz/corpus/levelN; TECHNIQUE (libFuzzer): --plain (default), --dict,
       --value-profile, --no-cmp (level 6), --repair (levels 4 and 6), --no-seeds
+      --explain: then the level's checks, with when each first fell; --coverage: then source
+      coverage of the level's rule over the run's final corpus (HTML and an excerpt; --from
+      RUNDIR: of a run already made, --data DIR: the excerpt also there)
   fuzz.sh LEVEL --compare [--seconds N] [--trials K]   every libFuzzer technique for LEVEL
   fuzz.sh table [--techniques] [--seconds N] [--trials K]  the ladder (every engine on every
       level) or every libFuzzer technique; K trials a cell (random seeds 1..K, default 3);
@@ -94,6 +97,10 @@ BUILDS = {
                         LEVEL_TARGETS),
     "judge": Build(REPO, BUILD / "judge", ("-DBUILD_TESTING=OFF", "-DTUMBLEWICK_WERROR=ON"),
                    targets=("tumblewick-judge",)),
+    # Source coverage (./fuzz.sh LEVEL --coverage): the level targets, counting every line.
+    "coverage": Build(FUZZ, BUILD / "fuzz-coverage", (
+        "-DTUMBLEWICK_FUZZ_SANITIZERS=OFF", "-DCMAKE_CXX_FLAGS=-fprofile-instr-generate -fcoverage-mapping"),
+        targets=LEVEL_TARGETS),
 }
 _built = set()
 
@@ -278,7 +285,7 @@ def run_bounded(cmd, bound, log, core=None, env=None, cwd=None, term_first=False
 # in the target, AFL++'s queue and crashes are replayed through the judge in the order they
 # were found, and zzuf's judge explains every input it is handed.
 
-EXPLAINED = re.compile(r"^(\d+) of (\d+) checks passed$", re.M)
+EXPLAINED = re.compile(r"^checks passed: (\d+)/(\d+)$", re.M)
 
 
 def explain(level, path):
@@ -291,6 +298,14 @@ def explain(level, path):
 
 def stage_count(level):
     return explain(level, os.devnull)[1]
+
+
+def stage_names(level, lang="en"):
+    """The names of the level's checks, in order, as the judge's --explain gives them."""
+    said = subprocess.run([judge_path(), "--explain", str(level), os.devnull], capture_output=True,
+                          text=True, env=dict(os.environ, LC_ALL="zh_CN.UTF-8" if lang == "zh" else "C"))
+    return [m.group(1).split("：" if lang == "zh" else ": ")[0]
+            for m in re.finditer(r"^  \D*?\d+\. (.*)$", said.stdout, re.M)]
 
 
 def reach(points, checks):
@@ -719,6 +734,9 @@ WORDS = {
     "execs_now": ("现在的中位数", "Median now"), "p_execs": ("p（执行次数，Mann–Whitney U）", "p (executions, Mann–Whitney U)"),
     "caption": ("每次运行最多 {bound} 秒，每格 {n} 次试验（随机种子 {first} 到 {last}）。",
                 "Runs bounded at {bound} s, {n} trials a cell (random seeds {first} to {last})."),
+    "won": ("全部通过", "passed all"),
+    "stages_caption": ("每格：多数试验到达的最远一项检查（第几项和它的名字），以及这样的试验次数。",
+                       "Each cell: the furthest check that most trials reached (its number and name), and in how many."),
     "load": ("运行开始时机器的平均负载为 {low:.1f} 到 {high:.1f}。",
              "The machine's load average when the runs started: {low:.1f} to {high:.1f}."),
 }
@@ -786,6 +804,33 @@ def grid_table(runs, lang):
     return markdown([word("level", lang)] + [ENGINES[e].label for e in names], rows)
 
 
+def furthest_mode(group):
+    """The furthest check that most of the trials reached, and in how many (ties: the further)."""
+    reached = [furthest(r) for r in group if r.stages]
+    if not reached:
+        return None, 0
+    best = max(set(reached), key=lambda n: (reached.count(n), n))
+    return best, reached.count(best)
+
+
+def stages_table(runs, lang):
+    """Per level and engine, the furthest check most trials reached: where each got stuck."""
+    names = [e for e in ENGINES if any(r.engine == e for r in runs)]
+    groups = cells(runs, "engine")
+    rows = []
+    for level in sorted({r.level for r in runs}):
+        checks = stage_names(level, lang)
+        row = [level]
+        for e in names:
+            n, k = furthest_mode(groups.get((level, e), []))
+            total = sum(1 for r in groups.get((level, e), []) if r.stages)
+            row.append("-" if n is None else
+                       f"{word('won', lang)} ({k}/{total})" if n > len(checks) else
+                       f"{n}. {checks[n - 1]} ({k}/{total})")
+        rows.append(row)
+    return [word("stages_caption", lang), ""] + markdown([word("level", lang)] + [ENGINES[e].label for e in names], rows)
+
+
 def change_table(runs, lang, before="ladder_3seeds_60s.csv"):
     """The ladder against an earlier measurement of it: k of N with Fisher's exact test, and the
     median executions to win with a Mann-Whitney U test where both won every trial."""
@@ -838,6 +883,7 @@ TABLES = (
     Table("ladder-grid", "ladder.csv", from_runs(grid_table)),
     Table("ladder-tests", "ladder.csv", from_runs(tests_table)),
     Table("ladder-change", "ladder.csv", from_runs(change_table)),
+    Table("ladder-stages", "ladder.csv", from_runs(stages_table)),
     Table("techniques", "techniques.csv", from_runs(runs_table, key="technique")),
     Table("techniques-tests", "techniques.csv", from_runs(tests_table, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
@@ -854,6 +900,7 @@ PICTURE_WORDS = {
     "y": ("已赢的试验比例", "Share of trials won"),
     "overview": ("阶梯：每格赢的试验次数", "The ladder: trials won per cell"),
     "engines": ("引擎", "Engine"), "levels": ("关卡", "Level"),
+    "stage": ("到达的检查（试验平均）", "Check reached (mean of trials)"),
 }
 
 
@@ -908,6 +955,42 @@ def curves(runs, lang, path, key="engine"):
     save(fig, path)
 
 
+def stage_curves(runs, lang, path):
+    """Per level, for each engine, the mean over its trials of the furthest check reached by
+    each number of executions: the stages' reach."""
+    plt = pyplot(lang)
+    groups = cells([r for r in runs if r.stages], "engine")
+    levels = sorted({lv for lv, _ in groups})
+    if not levels:
+        return
+    rows = (len(levels) + 2) // 3
+    fig, axes = plt.subplots(rows, 3, figsize=(12, 3.6 * rows), squeeze=False)
+    for ax, level in zip(axes.flat, levels):
+        here = [e for e in ENGINES if (level, e) in groups]
+        checks = len(fallen(groups[level, here[0]][0]))
+        for colour, e in zip(plt.get_cmap("tab10").colors, here):
+            group = groups[level, e]
+            marks = sorted({max(x[0], 1) for r in group for x in fallen(r) if x} | {1})
+            end = max(max(r.executions for r in group), 1)
+            xs = marks + [end]
+            ys = [statistics.mean(1 + sum(1 for x in fallen(r) if x and max(x[0], 1) <= t) for r in group)
+                  for t in xs]
+            ax.step(xs, ys, where="post", color=colour, lw=2, label=ENGINES[e].label)
+        ax.set_xscale("log")
+        ax.set_xlim(1, 2e8)
+        ax.set_ylim(0.8, checks + 1.2)
+        ax.set_yticks(range(1, checks + 2), [str(n) for n in range(1, checks + 1)] + [word("won", lang)])
+        ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
+        ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
+        ax.set_ylabel(PICTURE_WORDS["stage"][lang == "en"])
+        ax.grid(alpha=0.3)
+        ax.legend(loc="best", fontsize=8)
+    for ax in list(axes.flat)[len(levels):]:
+        ax.set_visible(False)
+    fig.tight_layout()
+    save(fig, path)
+
+
 def overview(runs, lang, path):
     """Levels by engines, each cell coloured by the share of its trials won."""
     plt = pyplot(lang)
@@ -932,6 +1015,7 @@ def overview(runs, lang, path):
 PICTURES = (  # (name: docs/lab/NAME.LANG.png, data file, drawing)
     ("ladder-curves", "ladder.csv", curves),
     ("ladder-overview", "ladder.csv", overview),
+    ("ladder-stages", "ladder.csv", stage_curves),
     ("techniques-curves", "techniques.csv", lambda runs, lang, path: curves(runs, lang, path, "technique")),
 )
 
@@ -955,6 +1039,8 @@ def rendered(text, lang):
 
 def cmd_report(a):
     ensure_packages("lab")
+    if "TUMBLEWICK_JUDGE_BINARY" not in os.environ:
+        build("judge")  # the names of the levels' checks
     texts = {lang: path.read_text() for lang, path in GUIDES.items()}
     problems = []
     for lang, path in GUIDES.items():
@@ -1109,6 +1195,88 @@ def cmd_bench(a):
 
 
 # ---------------------------------------------------------------------------------------------
+# Where a run got stuck: the stage ladder, and source coverage over its final corpus.
+
+def tell_stages(r):
+    """The level's checks in order, with when each first fell in the run."""
+    if not r.stages:
+        print("  (no stage data for this run)")
+        return
+    marks, stuck = fallen(r), furthest(r)
+    print(f"the stage ladder of level {r.level}, {name_of(r)} (seed {r.seed}):")
+    for i, name in enumerate(stage_names(r.level)):
+        x = marks[i]
+        when = (f"fell after {x[0]} executions, {x[1]:.2f} s" if x else
+                "reached, never passed: stuck here" if i + 1 == stuck else "not reached")
+        print(f"  {i + 1}. {name:<62} {when}")
+
+
+def final_corpus(engine, folder, seeds):
+    """Every input a run kept: its seeds, its corpus or queue, and its win."""
+    folder = Path(folder)
+    if engine in ("afl", "afl-cmplog"):
+        return sorted(folder.glob("out/default/[qc][ur]*/id:*"))
+    found = [p for d in ("corpus", "findings") for p in sorted((folder / d).glob("*"))]
+    return sorted(Path(seeds).iterdir()) + found + ([folder / "winner"] if (folder / "winner").exists() else [])
+
+
+RULE_START = re.compile(r"^constexpr (?:Verdict|bool|Step) (?:judge|passes|judgeSize)\(")
+
+
+SHOWN = ("check(", "for (", "if (", "++")
+
+
+def excerpt(text):
+    """The checks of the rule's function (and the file verdict's size checks) from llvm-cov's
+    text, each line as "COUNT | source": how many inputs got to each one."""
+    out, inside = [], False
+    for line in text.splitlines():
+        parts = line.split("|", 2)
+        if len(parts) < 3:
+            continue
+        source = parts[2]
+        start = bool(RULE_START.match(source))
+        inside = inside or start
+        if inside and (start or any(s in source for s in SHOWN)):
+            out.append(f"{parts[1].strip():>9} | {source.rstrip()}")
+        if source.startswith("}"):
+            inside = False
+    return "\n".join(out) + "\n"
+
+
+def coverage(level, engine, folder, seeds, data=None):
+    """Replays a run's final corpus through the coverage build of the level's target; writes an
+    HTML report and the rule's excerpt with its line counts."""
+    ensure_packages("coverage")
+    build("coverage")
+    binary = BUILDS["coverage"].dir / f"level{level}"
+    out = LAB / "coverage" / f"level{level}-{engine}"
+    shutil.rmtree(out, ignore_errors=True)
+    (out / "raw").mkdir(parents=True)
+    inputs = final_corpus(engine, folder, seeds)
+    env = dict(os.environ, TUMBLEWICK_FUZZ_KEEP_GOING="1", LLVM_PROFILE_FILE=str(out / "raw" / "%p.profraw"))
+    for i in range(0, len(inputs), 200):
+        subprocess.run([binary, *inputs[i:i + 200]], env=env, capture_output=True, check=False)
+    profile = out / "merged.profdata"
+    subprocess.run(["llvm-profdata-14", "merge", "-sparse", *(out / "raw").glob("*.profraw"), "-o", profile], check=True)
+    rule = next((REPO / "levels").glob(f"level{level}_*_rule.h"))
+    sources = ([REPO / "levels" / "file_verdict.h"] if level in (3, 4, 6) else []) + [rule]
+    show = ["llvm-cov-14", "show", binary, f"-instr-profile={profile}", "-show-instantiations=false"]
+    subprocess.run([*show, "-format=html", f"-output-dir={out / 'html'}", *sources], check=True,
+                   capture_output=True)
+    text = subprocess.run([*show, *sources], check=True, capture_output=True, text=True).stdout
+    cut = excerpt(text)
+    (out / "excerpt.txt").write_text(cut)
+    print(f"coverage of level {level}'s rule over the {len(inputs)} inputs of {rel(folder)} ({engine}):")
+    print(cut, end="")
+    print(f"HTML report: {rel(out / 'html' / 'index.html')}")
+    if data:
+        Path(data).mkdir(parents=True, exist_ok=True)
+        (Path(data) / f"level{level}-{engine}.txt").write_text(cut)
+        say(f"excerpt: {rel(Path(data) / f'level{level}-{engine}.txt')}")
+
+
+# ---------------------------------------------------------------------------------------------
 # Commands.
 
 def tell_run(r):
@@ -1171,12 +1339,19 @@ def cmd_level(a):
         return 0
     if a.engine == "libfuzzer":
         check_technique(level, technique)
+    job = make_job(level, a.engine, technique, a.seed, a.seconds, a.corpus)
+    if a.coverage and a.source:  # a run that is already there, from a table for example
+        coverage(level, a.engine, a.source, job.seeds, a.data)
+        return 0
     if a.trials > 1:
         measure([(level, a.engine, technique)], a)
         return 0
-    job = make_job(level, a.engine, technique, a.seed, a.seconds, a.corpus)
     r = run_all([job], 1)[0]
     tell_run(r)
+    if a.explain:
+        tell_stages(r)
+    if a.coverage:
+        coverage(level, a.engine, job.dir, job.seeds, a.data)
     return 0 if r.beaten else 1
 
 
@@ -1305,6 +1480,9 @@ def parse(argv):
     p.add_argument("--data", type=lambda d: Path(d).resolve())
     p.add_argument("--levels", type=int, nargs="+", choices=LEVELS)
     p.add_argument("--check", action="store_true")
+    p.add_argument("--explain", action="store_true")
+    p.add_argument("--coverage", action="store_true")
+    p.add_argument("--from", dest="source", type=lambda d: Path(d).resolve())
     p.add_argument("--judge", type=lambda d: Path(d).resolve())
     p.add_argument("--plain", action="store_const", const=None, dest="unused")
     for t in TECHNIQUES:

@@ -54,8 +54,8 @@ constexpr Step judgeSize(std::uint32_t lowSize, const FileCheck& check,
 // the file into it; a short read leaves the rest zero. Nothing is read unless the size is
 // accepted.
 template <class Read>
-Verdict judgeFile(const FileCheck& check, std::uint32_t lowSize, std::uint8_t* buffer,
-                  Read&& read, stages::Trail* trail = nullptr) {
+Verdict judgeFile(const FileCheck& check, std::uint32_t lowSize, std::uint8_t* buffer, Read&& read,
+                  stages::Trail* trail = nullptr) {
   const Step step = judgeSize(lowSize, check, trail);
   if (step != Step::Rule) return {step};
   std::memset(buffer, 0, check.bufferSize);

@@ -45,8 +45,7 @@ std::size_t readText(char* into, std::size_t capacity, std::uint64_t size, Read&
 // `into` (count <= size and count <= bytesRead(level)); a short read leaves the rest zero.
 // trail: where the level's checks are noted (stage_trail.h), if anywhere.
 template <class Read>
-display::Verdict judge(int level, std::uint64_t size, Read&& read,
-                       stages::Trail* trail = nullptr) {
+display::Verdict judge(int level, std::uint64_t size, Read&& read, stages::Trail* trail = nullptr) {
   if (const FileCheck* check = levelInfo(level).file) {
     static std::uint8_t buffer[kLargestRead];
     return display::of(

@@ -35,10 +35,9 @@ constexpr Verdict judge(std::uint32_t size, const std::uint8_t* head,
   const std::uint32_t h = byteorder::bigEndian32(head);
   const std::uint32_t a = byteorder::bigEndian32(head + 4);
   const std::uint32_t b = byteorder::bigEndian32(head + 8);
-  if (!check(trail, h - 4u <= 252u, {h}) || !check(trail, a != 0 && a <= size, {a, size}) ||
-      !check(trail, b != 0 && b <= size, {b, size})) {
-    return Verdict::BadHeader;
-  }
+  if (!check(trail, h - 4u <= 252u, {h})) return Verdict::BadHeader;
+  if (!check(trail, a != 0 && a <= size, {a, size})) return Verdict::BadHeader;
+  if (!check(trail, b != 0 && b <= size, {b, size})) return Verdict::BadHeader;
   return check(trail, wantedSize(h, a, b) == size, {h, a, b, wantedSize(h, a, b), size})
              ? Verdict::Pass
              : Verdict::SizeMismatch;

@@ -27,7 +27,8 @@ struct Text {
 };
 
 constexpr Text kFileStages[] = {
-    {{"文件不为空", "大小 {0} 字节，至少要 1 字节"}, {"not empty", "size {0} bytes, needs at least 1"}},
+    {{"文件不为空", "大小 {0} 字节，至少要 1 字节"},
+     {"not empty", "size {0} bytes, needs at least 1"}},
     {{"大小至少 {min} 字节", "大小 {0} 字节，要 {1} 到 {2} 字节"},
      {"size at least {min} bytes", "size {0} bytes, needs {1} to {2}"}},
     {{"大小至多 {max} 字节", "大小 {0} 字节，要 {1} 到 {2} 字节"},
@@ -49,9 +50,11 @@ constexpr Text kExam[] = {
     {{"身高至少 2（鞋厚）", "身高 {0}，至少要 2（2147483648 及以上算负数）"},
      {"height at least 2 (the shoes)",
       "height {0}, needs at least 2 (2147483648 and up count as negative)"}},
-    {{"身高至多 200", "身高 {0}，至多 200"}, {"height at most 200", "height {0}, needs at most 200"}},
-    {{"体重至多 1000", "体重 {0}，至多 1000"}, {"weight at most 1000", "weight {0}, needs at most 1000"}},
-    {{"身高等于鞋厚：除数为 0", "身高 {0}，要正好 2，身高 - 鞋厚 = 0 才除以 0"},
+    {{"身高至多 200", "身高 {0}，至多 200"},
+     {"height at most 200", "height {0}, needs at most 200"}},
+    {{"体重至多 1000", "体重 {0}，至多 1000"},
+     {"weight at most 1000", "weight {0}, needs at most 1000"}},
+    {{"身高等于鞋厚：除数为零", "身高 {0}，要正好 2，身高 - 鞋厚 = 0 才除以 0"},
      {"height equals the shoe thickness: a zero divisor",
       "height {0}, needs exactly 2, so that height - shoes = 0 divides"}},
 };
@@ -84,8 +87,9 @@ constexpr Text kDinner[] = {
      {"bytes 0-3 hold the CRC-32 of the rest", "stored CRC 0x{x0}, the body's CRC is 0x{x1}"}},
 };
 static_assert(std::size(kSignup) == signup::kStageCount && std::size(kExam) == exam::kStageCount &&
-              std::size(kPhoto) == photo::kStageCount && std::size(kSesame) == sesame::kStageCount &&
-              std::size(kChat) == chat::kStageCount && std::size(kDinner) == dinner::kStageCount);
+              std::size(kPhoto) == photo::kStageCount &&
+              std::size(kSesame) == sesame::kStageCount && std::size(kChat) == chat::kStageCount &&
+              std::size(kDinner) == dinner::kStageCount);
 
 struct Rule {
   const Text* texts;
@@ -95,7 +99,7 @@ template <std::size_t N>
 constexpr Rule rule(const Text (&texts)[N]) {
   return {texts, static_cast<int>(N)};
 }
-constexpr Rule kRules[kLevelCount] = {rule(kSignup), rule(kExam),  rule(kPhoto),
+constexpr Rule kRules[kLevelCount] = {rule(kSignup), rule(kExam), rule(kPhoto),
                                       rule(kSesame), rule(kChat), rule(kDinner)};
 
 int fileStages(int level) { return levelInfo(level).file != nullptr ? std::size(kFileStages) : 0; }

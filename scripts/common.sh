@@ -38,6 +38,8 @@ fuzz_packages=(cmake make clang libclang-rt-14-dev)
 # The other engines of its ladder (./fuzz.sh --engine, ./fuzz.sh table).
 zzuf_packages=(zzuf)
 afl_packages=(afl++)
+# The lab's coverage views (./fuzz.sh LEVEL --coverage): llvm-profdata-14 and llvm-cov-14.
+coverage_packages=(llvm-14)
 # The lab's statistics, pictures and their Chinese labels (fuzz/lab.py).
 lab_packages=(python3-scipy python3-matplotlib fonts-wqy-microhei)
 

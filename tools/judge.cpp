@@ -4,7 +4,7 @@
 // FILE "-" is standard input.
 // tumblewick-judge --explain LEVEL FILE: the same, after the level's checks in order, each
 // marked passed, failed or not reached, the failed one with what the input had against what
-// it needed (levels/stage_texts.h), and a count of the checks passed. Same exit codes.
+// it needed (levels/stage_texts.h), and the count of checks passed, "N/ALL". Same exit codes.
 // tumblewick-judge LEVEL --batch: the verdicts on many inputs from one process, for a fuzzer
 // of one's own. Standard input holds frames, each a 4-byte little-endian length and then that
 // many bytes; each is answered by one byte on standard output, 0 for a pass and 1 for a
@@ -149,8 +149,7 @@ void explain(int level, std::uint64_t size, const stages::Trail& trail, Language
   }
   const std::string passed = std::to_string(trail.passed);
   const std::string all = std::to_string(count);
-  write(stdout, english ? passed + " of " + all + " checks passed\n"
-                        : "通过了 " + all + " 项检查中的 " + passed + " 项\n");
+  write(stdout, (english ? "checks passed: " : "通过的检查：") + passed + "/" + all + "\n");
 }
 
 // One input: what the game shows, line by line, after its channel; with `explained`, the
@@ -217,9 +216,10 @@ int run(int argc, const Arg* const* argv) {
     ++argv;
   }
   if (argc != 3) {
-    return usageError(std::string(argc < 3 ? "too few" : "too many") +
-                      " arguments; usage: tumblewick-judge [--explain] LEVEL FILE (LEVEL 1 to 6, FILE "
-                      "- for standard input), or tumblewick-judge LEVEL --batch");
+    return usageError(
+        std::string(argc < 3 ? "too few" : "too many") +
+        " arguments; usage: tumblewick-judge [--explain] LEVEL FILE (LEVEL 1 to 6, FILE "
+        "- for standard input), or tumblewick-judge LEVEL --batch");
   }
   const std::filesystem::path levelArg(argv[1]);
   const std::filesystem::path fileArg(argv[2]);
