@@ -865,6 +865,109 @@ def judge_speed_table(path, lang):
                     [[lv] + [number(speed.get((lv, m))) for m in modes] for lv in levels])
 
 
+# ---------------------------------------------------------------------------------------------
+# The players' hints (docs/hints.ini): HINTS.txt for the release, and the guides' learner's path
+# with what the ladder measured on each level.
+
+HINTS = REPO / "docs" / "hints.ini"
+HINTS_TXT = REPO / "docs" / "HINTS.txt"
+HINT_WORDS = {
+    "hint": ("提示", "Hint"), "technique": ("技巧", "Technique"), "measured": ("实测", "Measured"),
+    "next": ("下一步", "Try next"), "answer": ("在游戏里", "In the game"), "explain": ("卡住时", "When stuck"),
+    "ladder": ("阶梯，每格 {n} 次、每次 {bound} 秒", "the ladder, {n} trials of {bound} s"),
+    "cell": ("{engine} {k}/{n}，最远到第 {stage} 项检查：{name}（{m}/{n}）",
+             "{engine} {k}/{n}, furthest check {stage}: {name} ({m}/{n})"),
+    "cell_won": ("{engine} {k}/{n}，{m}/{n} 次全部通过", "{engine} {k}/{n}, all checks passed in {m}/{n}"),
+}
+
+
+def hints():
+    parser = configparser.ConfigParser(interpolation=None)
+    parser.read(HINTS, encoding="utf-8")
+    return {int(level): parser[level] for level in parser.sections()}
+
+
+def hint(section, key, lang):
+    return section[f"{key}.{lang}"]
+
+
+def measured_line(runs, level, lang):
+    """What the ladder measured on the level: each engine's wins and where most trials stopped."""
+    groups = cells(runs, "engine")
+    parts = []
+    for e in (e for e in ENGINES if (level, e) in groups):
+        group = groups[level, e]
+        stage, m = furthest_mode(group)
+        names = stage_names(level, lang)
+        fields = dict(engine=ENGINES[e].label, k=sum(r.beaten for r in group), n=len(group), m=m, stage=stage)
+        if stage is not None:
+            key = "cell_won" if stage > len(names) else "cell"
+            parts.append(HINT_WORDS[key][lang == "en"].format(name=names[min(stage, len(names)) - 1], **fields))
+    head = HINT_WORDS["ladder"][lang == "en"].format(n=max(len(g) for g in groups.values()),
+                                                    bound=max(r.bound for r in runs))
+    return f"（{head}）：" + "；".join(parts) + "。" if lang == "zh" else f"({head}): " + "; ".join(parts) + "."
+
+
+def learners_path(runs, lang):
+    """The guides' learner's path, level by level, from docs/hints.ini and the ladder's data."""
+    colon = "：" if lang == "zh" else ": "
+    lines = []
+    for level, section in sorted(hints().items()):
+        lines += [f"### {hint(section, 'title', lang)}", ""]
+        for key, label in (("nudge", "hint"), ("technique", "technique"), (None, "measured"),
+                           ("next", "next"), ("answer", "answer"), ("explain", "explain")):
+            text = measured_line(runs, level, lang) if key is None else hint(section, key, lang)
+            lines.append(f"- **{HINT_WORDS[label][lang == 'en']}**{colon if key else ''}{text}")
+        lines.append("")
+    return lines[:-1]
+
+
+def width(text):
+    return sum(1 if ord(c) < 0x1100 else 2 for c in text)
+
+
+def wrap(text, columns=76, indent="  "):
+    """Lines of about COLUMNS display columns (a CJK character takes two), broken between words
+    or CJK characters, never before a closing CJK mark."""
+    lines, line = [], ""
+    for token in re.findall(r"[!-~]+|\s|.", text):
+        if width(indent + line + token) > columns and line.strip() and token not in "，。；：、）”！？":
+            lines.append(indent + line.rstrip())
+            line = ""
+        line += "" if token.isspace() and not line else token
+    return lines + [indent + line.rstrip()]
+
+
+HINTS_TITLE = "Tumblewick 1.0 —— 提示 / Hints"
+HINTS_WORDS = {
+    "zh": ("【中文】", "卡住了？先问裁判程序：tumblewick-judge.exe --explain 关卡 文件 按顺序列出这一关的每一项检查，"
+                     "标出通过、未通过、未到达，并对第一项没通过的检查说出你的输入有什么、它需要什么。"
+                     "下面每关三级提示，一级比一级说得多，每一级前面都有一行剧透警告：读到你需要的那一级就停下。",
+           "用裁判程序：", ("第一级：轻推", "第二级：技巧", "第三级：答案"), "↓↓↓ 剧透在下面（{}）↓↓↓"),
+    "en": ("[English]", "Stuck? Ask the judge first: tumblewick-judge.exe --explain LEVEL FILE lists the "
+                        "level's checks in order, marks each passed, failed or not reached, and for the "
+                        "first failed one says what your input had against what it needed. Below, three "
+                        "rungs of hints per level, each saying more than the one before, each behind a "
+                        "spoiler line: stop at the rung you need.",
+           "With the judge: ", ("rung 1: a nudge", "rung 2: the technique", "rung 3: the answer"),
+           "vvv SPOILER BELOW ({}) vvv"),
+}
+
+
+def hints_text():
+    """docs/HINTS.txt, as the release ships it (with Windows line ends): Chinese, then English."""
+    out = [HINTS_TITLE, "=" * width(HINTS_TITLE), ""]
+    for lang, (heading, intro, judge_words, rungs, spoiler) in HINTS_WORDS.items():
+        out += [heading, "", *wrap(intro, indent=""), ""]
+        for level, section in sorted(hints().items()):
+            title = hint(section, "title", lang)
+            out += [title, "-" * width(title), *wrap(judge_words + hint(section, "explain", lang)), ""]
+            for rung, key in zip(rungs, ("nudge", "technique", "answer")):
+                out += ["  " + spoiler.format(rung), "", "", "", *wrap(hint(section, key, lang)), ""]
+        out.append("")
+    return "\n".join(out).rstrip("\n") + "\n"
+
+
 @dataclasses.dataclass(frozen=True)
 class Table:
     """A measured table of the guides: <!-- lab:NAME --> ... <!-- /lab:NAME --> in both,
@@ -884,6 +987,7 @@ TABLES = (
     Table("ladder-tests", "ladder.csv", from_runs(tests_table)),
     Table("ladder-change", "ladder.csv", from_runs(change_table)),
     Table("ladder-stages", "ladder.csv", from_runs(stages_table)),
+    Table("learners-path", "ladder.csv", from_runs(learners_path)),
     Table("techniques", "techniques.csv", from_runs(runs_table, key="technique")),
     Table("techniques-tests", "techniques.csv", from_runs(tests_table, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
@@ -1057,6 +1161,12 @@ def cmd_report(a):
             problems.append(f"table {t.name} is in one guide only")
         elif all(found) and len({tuple(re.findall(r"\d+(?:\.\d+)?", m.group(2))) for m in found}) > 1:
             problems.append(f"table {t.name}: the guides' numbers differ")
+    if HINTS_TXT.read_text() != hints_text() if HINTS_TXT.exists() else True:
+        if a.check:
+            problems.append(f"{rel(HINTS_TXT)} differs from {rel(HINTS)}; run ./fuzz.sh report")
+        else:
+            HINTS_TXT.write_text(hints_text())
+            say(f"wrote {rel(HINTS_TXT)}")
     if a.check:
         print("\n".join(problems) or "the guides' measured tables match docs/data")
         return 1 if problems else 0

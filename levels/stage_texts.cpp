@@ -54,9 +54,9 @@ constexpr Text kExam[] = {
      {"height at most 200", "height {0}, needs at most 200"}},
     {{"体重至多 1000", "体重 {0}，至多 1000"},
      {"weight at most 1000", "weight {0}, needs at most 1000"}},
-    {{"身高等于鞋厚：除数为零", "身高 {0}，要正好 2，身高 - 鞋厚 = 0 才除以 0"},
-     {"height equals the shoe thickness: a zero divisor",
-      "height {0}, needs exactly 2, so that height - shoes = 0 divides"}},
+    {{"身高等于鞋厚（除数为零）", "身高 {0}，要正好 2（鞋厚），除数 身高 - 鞋厚 才是 0"},
+     {"height equals the shoe thickness (a zero divisor)",
+      "height {0}, needs exactly 2 (the shoe thickness), for a divisor height - shoes of 0"}},
 };
 constexpr Text kPhoto[] = {
     {{"以 \"BM\" 开头", "开头 0x{b0} 0x{b1}，要 0x42 0x4D（\"BM\"）"},
@@ -78,9 +78,9 @@ constexpr Text kSesame[] = {
 constexpr Text kChat[] = {
     {{"有逗号开启计数段", "{0} 个逗号，至少要 1 个"},
      {"a comma opens a counted stretch", "{0} commas, needs at least 1"}},
-    {{"计数段里有 256 字节", "第 1、3、5…个逗号之后计到 {0} 字节（共 {1} 个逗号），要 256"},
+    {{"计数段里有 256 字节", "第 1、3、5…个逗号之后计到 {0} 字节，要 256（逗号共 {1} 个）"},
      {"256 bytes inside counted stretches",
-      "{0} bytes counted after the 1st, 3rd, 5th... comma ({1} commas), needs 256"}},
+      "{0} bytes counted after the 1st, 3rd, 5th... comma, needs 256 ({1} commas in all)"}},
 };
 constexpr Text kDinner[] = {
     {{"字节 0-3 存着其余字节的 CRC-32", "存的 CRC 0x{x0}，其余字节的 CRC 是 0x{x1}"},
