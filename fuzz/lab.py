@@ -877,6 +877,7 @@ HINT_WORDS = {
     "ladder": ("阶梯，每格 {n} 次、每次 {bound} 秒", "the ladder, {n} trials of {bound} s"),
     "cell": ("{engine} {k}/{n}，最远到第 {stage} 项检查：{name}（{m}/{n}）",
              "{engine} {k}/{n}, furthest check {stage}: {name} ({m}/{n})"),
+    "excerpt": ("{engine}（赢了 {k}/{n}），种子 1 那次运行的最终语料：", "{engine} (won {k}/{n}), the final corpus of its run with seed 1:"),
     "cell_won": ("{engine} {k}/{n}，{m}/{n} 次全部通过", "{engine} {k}/{n}, all checks passed in {m}/{n}"),
 }
 
@@ -906,6 +907,29 @@ def measured_line(runs, level, lang):
     head = HINT_WORDS["ladder"][lang == "en"].format(n=max(len(g) for g in groups.values()),
                                                     bound=max(r.bound for r in runs))
     return f"（{head}）：" + "；".join(parts) + "。" if lang == "zh" else f"({head}): " + "; ".join(parts) + "."
+
+
+COVERAGE = DATA / "coverage"
+
+
+def coverage_excerpts(runs, lang):
+    """Per level, the excerpt (docs/data/coverage/levelN-ENGINE.txt) of the engine that won least
+    beside the one that won most (ties: the lower rung, then the higher)."""
+    lines = []
+    for level in sorted({r.level for r in runs}):
+        have = [e for e in ENGINES if (COVERAGE / f"level{level}-{e}.txt").exists()]
+        if len(have) < 2:
+            continue
+        group = {e: [r for r in runs if r.level == level and r.engine == e] for e in have}
+        won = {e: sum(r.beaten for r in group[e]) for e in have}
+        worst = min(have, key=lambda e: won[e])
+        best = max(reversed(have), key=lambda e: won[e])
+        lines += ["**" + PICTURE_WORDS["level"][lang == "en"].format(level) + "**", ""]
+        for e in (worst, best):
+            excerpt_lines = (COVERAGE / f"level{level}-{e}.txt").read_text().rstrip("\n").splitlines()
+            lines += [HINT_WORDS["excerpt"][lang == "en"].format(engine=ENGINES[e].label, k=won[e], n=len(group[e])),
+                      "", "```text", *excerpt_lines, "```", ""]
+    return lines[:-1]
 
 
 def learners_path(runs, lang):
@@ -988,6 +1012,8 @@ TABLES = (
     Table("ladder-change", "ladder.csv", from_runs(change_table)),
     Table("ladder-stages", "ladder.csv", from_runs(stages_table)),
     Table("learners-path", "ladder.csv", from_runs(learners_path)),
+    Table("coverage", "ladder.csv", from_runs(coverage_excerpts)),
+    Table("crc-wall", "crc_wall.csv", from_runs(lambda runs, lang: runs_table(runs, lang) + [""] + stages_table(runs, lang))),
     Table("techniques", "techniques.csv", from_runs(runs_table, key="technique")),
     Table("techniques-tests", "techniques.csv", from_runs(tests_table, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
@@ -1454,7 +1480,7 @@ def cmd_level(a):
         coverage(level, a.engine, a.source, job.seeds, a.data)
         return 0
     if a.trials > 1:
-        measure([(level, a.engine, technique)], a)
+        measure([(level, a.engine, technique)], a, a.data)
         return 0
     r = run_all([job], 1)[0]
     tell_run(r)
