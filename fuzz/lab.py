@@ -941,7 +941,7 @@ def learners_path(runs, lang):
         for key, label in (("nudge", "hint"), ("technique", "technique"), (None, "measured"),
                            ("next", "next"), ("answer", "answer"), ("explain", "explain")):
             text = measured_line(runs, level, lang) if key is None else hint(section, key, lang)
-            lines.append(f"- **{HINT_WORDS[label][lang == 'en']}**{colon if key else ''}{text}")
+            lines.append(f"- **{HINT_WORDS[label][lang == 'en']}**{colon if key else ' ' * (lang == 'en')}{text}")
         lines.append("")
     return lines[:-1]
 
@@ -1098,12 +1098,13 @@ def stage_curves(runs, lang, path):
     for ax, level in zip(axes.flat, levels):
         here = [e for e in ENGINES if (level, e) in groups]
         checks = len(fallen(groups[level, here[0]][0]))
-        for colour, e in zip(plt.get_cmap("tab10").colors, here):
+        for i, (colour, e) in enumerate(zip(plt.get_cmap("tab10").colors, here)):
             group = groups[level, e]
             marks = sorted({max(x[0], 1) for r in group for x in fallen(r) if x} | {1})
             end = max(max(r.executions for r in group), 1)
             xs = marks + [end]
-            ys = [statistics.mean(1 + sum(1 for x in fallen(r) if x and max(x[0], 1) <= t) for r in group)
+            lift = (i - (len(here) - 1) / 2) * 0.06  # engines that stop alike stay apart
+            ys = [lift + statistics.mean(1 + sum(1 for x in fallen(r) if x and max(x[0], 1) <= t) for r in group)
                   for t in xs]
             ax.step(xs, ys, where="post", color=colour, lw=2, label=ENGINES[e].label)
         ax.set_xscale("log")
