@@ -17,7 +17,7 @@
 
 namespace {
 
-using inputverdict::detail::littleEndian32;
+using byteorder::littleEndian32;
 
 // A text field as the level's dialog reads it (the same shared reading as the rule's).
 template <std::size_t N>
@@ -68,8 +68,8 @@ void loadPhoto(const std::uint8_t* data, std::size_t size) {
 // sample, header included, is written into it. On every winner the product is exactly the
 // size less H, so the last H bytes land past the end. heap-buffer-overflow (WRITE).
 void growSesame(const std::uint8_t* data, std::size_t size) {
-  const std::uint32_t a = sesame::bigEndian32(data + 4);
-  const std::uint32_t b = sesame::bigEndian32(data + 8);
+  const std::uint32_t a = byteorder::bigEndian32(data + 4);
+  const std::uint32_t b = byteorder::bigEndian32(data + 8);
   const std::uint32_t records = sesame::wantedSize(0, a, b);  // A * B * 12, wrapped alike
   auto* grown = new std::uint8_t[records];
   std::memcpy(grown, data, size);
