@@ -1365,16 +1365,22 @@ SHOWN = ("check(", "for (", "if (", "++")
 
 def excerpt(text):
     """The checks of the rule's function (and the file verdict's size checks) from llvm-cov's
-    text, each line as "COUNT | source": how many inputs got to each one."""
-    out, inside = [], False
+    text, each line as "COUNT | source": how many inputs got to each one; under a branching
+    line, how many went each way."""
+    out, inside, shown = [], False, False
     for line in text.splitlines():
+        branch = re.match(r"^\s*\|\s*Branch \(\d+:\d+\): \[True: (\d+), False: (\d+)\]", line)
+        if branch and shown:  # where a check's outcome splits the inputs
+            out.append(f"{'':>9} |     -> true {branch.group(1)}, false {branch.group(2)}")
+            continue
         parts = line.split("|", 2)
-        if len(parts) < 3:
+        if len(parts) < 3 or not parts[0].strip().isdigit():
             continue
         source = parts[2]
         start = bool(RULE_START.match(source))
         inside = inside or start
-        if inside and (start or any(s in source for s in SHOWN)):
+        shown = inside and (start or any(s in source for s in SHOWN))
+        if shown:
             out.append(f"{parts[1].strip():>9} | {source.rstrip()}")
         if source.startswith("}"):
             inside = False
@@ -1398,7 +1404,8 @@ def coverage(level, engine, folder, seeds, data=None):
     subprocess.run(["llvm-profdata-14", "merge", "-sparse", *(out / "raw").glob("*.profraw"), "-o", profile], check=True)
     rule = next((REPO / "levels").glob(f"level{level}_*_rule.h"))
     sources = ([REPO / "levels" / "file_verdict.h"] if level in (3, 4, 6) else []) + [rule]
-    show = ["llvm-cov-14", "show", binary, f"-instr-profile={profile}", "-show-instantiations=false"]
+    show = ["llvm-cov-14", "show", binary, f"-instr-profile={profile}", "-show-instantiations=false",
+            "-show-branches=count"]
     subprocess.run([*show, "-format=html", f"-output-dir={out / 'html'}", *sources], check=True,
                    capture_output=True)
     text = subprocess.run([*show, *sources], check=True, capture_output=True, text=True).stdout
