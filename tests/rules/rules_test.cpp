@@ -111,12 +111,8 @@ TEST(Stages, EachBoundaryFailsItsOwnCheck) {
   Bytes framed = sized(1024);
   dinner::frame(framed.data(), framed.size());
   const std::string x256(256, 'x');
-  const struct {
-    int level;
-    Bytes input;
-    int passed;
-  } rows[] = {
-      // clang-format off
+  // clang-format off
+  const struct { int level; Bytes input; int passed; } rows[] = {
       {1, text(x256), 0}, {1, text(x256 + "x"), 1},
       {2, le(4) + le(2) + le(3) + le(2), 0}, {2, le(3) + le(1) + le(3) + le(2), 1},
       {2, le(3) + le(2) + le(2) + le(2), 2}, {2, le(3) + le(2) + le(3) + le(1), 3},
