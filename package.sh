@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release archive build/release/Tumblewick-1.0-win64.zip: the files that
 # cmake/package.cmake lists (the game, the judge, the GUI fuzzer, the starter files, the
-# player's README), in a folder of their own. It builds twice, the second time a little later from a copy of the
-# sources in another folder, fails unless both builds give the same bytes, and prints the
+# player's README and the hints), in a folder of their own. It builds twice, the second time a
+# little later from a copy of the sources in another folder, fails unless both builds give the
+# same bytes, and prints the
 # archive's SHA-256: building a release's tagged commit must give that same SHA-256.
 # Installs the Debian packages it needs first.
 set -euo pipefail

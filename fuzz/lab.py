@@ -8,6 +8,9 @@ docs/fuzzing.md (Chinese) and docs/fuzzing.en.md (English).
       Wine); DIR: seeds of your own instead of fuzz/corpus/levelN; TECHNIQUE (libFuzzer):
       --plain (default), --dict, --value-profile, --no-cmp (level 6), --repair (levels 4 and 6;
       also gui's), --no-seeds
+      --explain: then the level's checks, with when each first fell; --coverage: then source
+      coverage of the level's rule over the run's final corpus (HTML and an excerpt; --from
+      RUNDIR: of a run already made, --data DIR: the excerpt also there)
   fuzz.sh LEVEL --compare [--seconds N] [--trials K]   every libFuzzer technique for LEVEL
   fuzz.sh table [--techniques] [--seconds N] [--trials K]  the ladder (every engine on every
       level) or every libFuzzer technique; K trials a cell (random seeds 1..K, default 3);
@@ -97,6 +100,10 @@ BUILDS = {
                         LEVEL_TARGETS),
     "judge": Build(REPO, BUILD / "judge", ("-DBUILD_TESTING=OFF", "-DTUMBLEWICK_WERROR=ON"),
                    targets=("tumblewick-judge",)),
+    # Source coverage (./fuzz.sh LEVEL --coverage): the level targets, counting every line.
+    "coverage": Build(FUZZ, BUILD / "fuzz-coverage", (
+        "-DTUMBLEWICK_FUZZ_SANITIZERS=OFF", "-DCMAKE_CXX_FLAGS=-fprofile-instr-generate -fcoverage-mapping"),
+        targets=LEVEL_TARGETS),
 }
 _built = set()
 
@@ -173,6 +180,9 @@ class Run:
     corpus: str = ""  # seeds of the user's own (--corpus)
     load: float = 0.0  # the machine's load average when the run started
     dir: str = ""
+    # When each of the level's checks first fell (an input passed it): "EXECUTIONS/SECONDS"
+    # per check, in the rule's order, "-" for one never passed; empty where unknown.
+    stages: str = ""
 
 
 _results_lock = threading.Lock()
@@ -273,6 +283,57 @@ def run_bounded(cmd, bound, log, core=None, env=None, cwd=None, term_first=False
 
 
 # ---------------------------------------------------------------------------------------------
+# Stage reach: how far through the level's checks (levels/stage_texts.h) a run's inputs got,
+# and when. Each engine yields points (checks passed, executions, seconds); libFuzzer counts
+# in the target, AFL++'s queue and crashes are replayed through the judge in the order they
+# were found, and zzuf's judge explains every input it is handed.
+
+EXPLAINED = re.compile(r"^checks passed: (\d+)/(\d+)$", re.M)
+
+
+def explain(level, path):
+    """(checks passed, checks) of one input, as tumblewick-judge --explain counts them."""
+    said = subprocess.run([judge_path(), "--explain", str(level), str(path)], capture_output=True,
+                          text=True, stdin=subprocess.DEVNULL, env=dict(os.environ, LC_ALL="C"))
+    m = EXPLAINED.search(said.stdout)
+    return (int(m.group(1)), int(m.group(2))) if m else (0, 0)
+
+
+def stage_count(level):
+    return explain(level, os.devnull)[1]
+
+
+def stage_names(level, lang="en"):
+    """The names of the level's checks, in order, as the judge's --explain gives them."""
+    said = subprocess.run([judge_path(), "--explain", str(level), os.devnull], capture_output=True,
+                          text=True, env=dict(os.environ, LC_ALL="zh_CN.UTF-8" if lang == "zh" else "C"))
+    return [m.group(1).split("：" if lang == "zh" else ": ")[0]
+            for m in re.finditer(r"^  \D*?\d+\. (.*)$", said.stdout, re.M)]
+
+
+def reach(points, checks):
+    """The Run.stages text: for each check, the first point that passed it."""
+    fell = []
+    for i in range(1, checks + 1):
+        first = min(((e, s) for n, e, s in points if n >= i), default=None)
+        fell.append(f"{first[0]}/{first[1]:.2f}" if first else "-")
+    return " ".join(fell)
+
+
+def fallen(run):
+    """[(executions, seconds) or None] for each check of the run's level."""
+    return [None if x == "-" else (int(x.split("/")[0]), float(x.split("/")[1]))
+            for x in run.stages.split()]
+
+
+def furthest(run):
+    """The number of the furthest check a run's inputs reached (1-based), or None if unknown;
+    one past the last check when it won."""
+    marks = fallen(run)
+    return next((i + 1 for i, x in enumerate(marks) if x is None), len(marks) + 1) if marks else None
+
+
+# ---------------------------------------------------------------------------------------------
 # The engines. Each takes a Job and fills in its Run.
 
 @dataclasses.dataclass
@@ -349,12 +410,19 @@ def run_libfuzzer(job):
         args.append(str(job.seeds))
     cmd = [BUILDS["fuzz"].dir / target, *libfuzzer_flags(target), "-print_final_stats=1",
            f"-artifact_prefix={job.dir / 'findings'}/", job.dir / "corpus", *args]
-    env = dict(os.environ, TUMBLEWICK_FUZZ_KEEP_GOING="1") if job.keep_going else None
+    stage_log = job.dir / "stages.log"
+    env = dict(os.environ, TUMBLEWICK_STAGE_LOG=str(stage_log))
+    if job.keep_going:
+        env["TUMBLEWICK_FUZZ_KEEP_GOING"] = "1"
     bound = 3600 if job.keep_going else r.bound + GRACE
     _, r.wall, ended = run_bounded(cmd, bound, r.log, job.core, env)
     r.seconds = r.wall
     text = Path(r.log).read_text(errors="replace")
     read_libfuzzer_log(r, text)
+    if stage_log.exists() and not job.keep_going:
+        points = [(int(n), int(e), float(t)) for n, e, t in
+                  (line.split() for line in stage_log.read_text().splitlines() if line.strip())]
+        r.stages = reach(points, stage_count(r.level))
     r.mutations = r.mutations if not job.keep_going else str(passes_counted(text))
     if ended != "exited":
         r.status = "killed"
@@ -375,12 +443,19 @@ def run_zzuf(job):
     job.dir.mkdir(parents=True)
     seed_file = first_seed_file(job.seeds)
     first = r.seed * 1000000
-    cmd = ["zzuf", "-v", "-x", "-q", "-c", "-s", f"{first}:{first + 999999}", "-t", r.bound,
-           "sh", "-c", '! "$0" "$@"', judge_path(), r.level, seed_file]
-    _, r.wall, ended = run_bounded(cmd, r.bound + GRACE, r.log, job.core)
+    cmd = ["zzuf", "-v", "-x", "-c", "-s", f"{first}:{first + 999999}", "-t", r.bound,
+           "sh", "-c", '! "$0" "$@"', judge_path(), "--explain", r.level, seed_file]
+    _, r.wall, ended = run_bounded(cmd, r.bound + GRACE, r.log, job.core, dict(os.environ, LC_ALL="C"))
     r.seconds = r.wall
     text = Path(r.log).read_text(errors="replace")
     r.executions = text.count(": launched ")
+    # Each input's explanation follows its launch; zzuf keeps no clock, so the seconds are
+    # the run's steady rate times the input's number.
+    runs = text.split(": launched ")[1:]
+    rate = r.wall / max(len(runs), 1)
+    points = [(int(m.group(1)), i + 1, (i + 1) * rate)
+              for i, chunk in enumerate(runs) for m in [EXPLAINED.search(chunk)] if m]
+    r.stages = reach(points, stage_count(r.level))
     won = re.search(r"^zzuf\[s=(\d+),r=[0-9.]+\]: exit 1$", text, re.M)
     if won:  # zzuf flips the same bits of its standard input with the same seed
         winner = job.dir / "winner"
@@ -426,6 +501,13 @@ def run_afl(job, cmplog):
         r.status = "failed"
     if ended != "exited":
         r.status = "killed"
+    # The queue and the crashes in the order found; each name tells when: time:MS, execs:N.
+    points = []
+    for f in (job.dir / "out" / "default").glob("[qc][ur]*/id:*"):
+        e, t = re.search(r"execs:(\d+)", f.name), re.search(r"time:(\d+)", f.name)
+        points.append((explain(r.level, f)[0], int(e.group(1)) if e else 0,
+                       int(t.group(1)) / 1000 if t else 0.0))
+    r.stages = reach(points, stage_count(r.level)) if stats.exists() else ""
 
 
 @dataclasses.dataclass(frozen=True)
@@ -438,10 +520,10 @@ class Engine:
 
 ENGINES = {  # the ladder, from blind to guided
     "zzuf": Engine(run_zzuf, ("fuzz", "zzuf"), ("judge",), "zzuf"),
-    "afl": Engine(lambda job: run_afl(job, False), ("fuzz", "afl"), ("afl",), "AFL++"),
-    "afl-cmplog": Engine(lambda job: run_afl(job, True), ("fuzz", "afl"), ("afl", "afl-cmplog"),
-                         "AFL++ CmpLog"),
-    "libfuzzer": Engine(run_libfuzzer, ("fuzz",), ("fuzz",), "libFuzzer"),
+    "afl": Engine(lambda job: run_afl(job, False), ("fuzz", "afl"), ("afl", "judge"), "AFL++"),
+    "afl-cmplog": Engine(lambda job: run_afl(job, True), ("fuzz", "afl"),
+                         ("afl", "afl-cmplog", "judge"), "AFL++ CmpLog"),
+    "libfuzzer": Engine(run_libfuzzer, ("fuzz",), ("fuzz", "judge"), "libFuzzer"),
 }
 
 
@@ -685,7 +767,8 @@ def pairs(runs, key, focus=None):
 # ---------------------------------------------------------------------------------------------
 # Data files: one row a run, the fields that tables and pictures need.
 
-CSV_FIELDS = ("level", "engine", "technique", "seed", "bound", "beaten", "executions", "seconds", "load")
+CSV_FIELDS = ("level", "engine", "technique", "seed", "bound", "beaten", "executions", "seconds", "load",
+              "stages")
 
 
 def write_csv(path, runs):
@@ -695,14 +778,15 @@ def write_csv(path, runs):
         w.writerow(CSV_FIELDS)
         for r in sorted(runs, key=lambda r: (r.level, order_of(r), r.seed)):
             w.writerow([r.level, r.engine, r.technique, r.seed, r.bound, int(r.beaten),
-                        r.executions, f"{r.seconds:.2f}", f"{r.load:.1f}"])
+                        r.executions, f"{r.seconds:.2f}", f"{r.load:.1f}", r.stages])
 
 
 def read_runs(path):
     with open(path, newline="") as f:
         return [Run(int(row["level"]), row["engine"], row["technique"], int(row["seed"]),
                     int(row["bound"]), row["beaten"] == "1", int(row["executions"]),
-                    float(row["seconds"]), load=float(row.get("load") or 0)) for row in csv.DictReader(f)]
+                    float(row["seconds"]), load=float(row.get("load") or 0), stages=row.get("stages") or "")
+                for row in csv.DictReader(f)]
 
 
 def order_of(r):
@@ -733,6 +817,9 @@ WORDS = {
     "execs_now": ("现在的中位数", "Median now"), "p_execs": ("p（执行次数，Mann–Whitney U）", "p (executions, Mann–Whitney U)"),
     "caption": ("每次运行最多 {bound} 秒，每格 {n} 次试验（随机种子 {first} 到 {last}）。",
                 "Runs bounded at {bound} s, {n} trials a cell (random seeds {first} to {last})."),
+    "won": ("全部通过", "passed all"),
+    "stages_caption": ("每格：多数试验到达的最远一项检查（第几项和它的名字），以及这样的试验次数。",
+                       "Each cell: the furthest check that most trials reached (its number and name), and in how many."),
     "load": ("运行开始时机器的平均负载为 {low:.1f} 到 {high:.1f}。",
              "The machine's load average when the runs started: {low:.1f} to {high:.1f}."),
 }
@@ -800,6 +887,33 @@ def grid_table(runs, lang):
     return markdown([word("level", lang)] + [ENGINES[e].label for e in names], rows)
 
 
+def furthest_mode(group):
+    """The furthest check that most of the trials reached, and in how many (ties: the further)."""
+    reached = [furthest(r) for r in group if r.stages]
+    if not reached:
+        return None, 0
+    best = max(set(reached), key=lambda n: (reached.count(n), n))
+    return best, reached.count(best)
+
+
+def stages_table(runs, lang):
+    """Per level and engine, the furthest check most trials reached: where each got stuck."""
+    names = [e for e in ENGINES if any(r.engine == e for r in runs)]
+    groups = cells(runs, "engine")
+    rows = []
+    for level in sorted({r.level for r in runs}):
+        checks = stage_names(level, lang)
+        row = [level]
+        for e in names:
+            n, k = furthest_mode(groups.get((level, e), []))
+            total = sum(1 for r in groups.get((level, e), []) if r.stages)
+            row.append("-" if n is None else
+                       f"{word('won', lang)} ({k}/{total})" if n > len(checks) else
+                       f"{n}. {checks[n - 1]} ({k}/{total})")
+        rows.append(row)
+    return [word("stages_caption", lang), ""] + markdown([word("level", lang)] + [ENGINES[e].label for e in names], rows)
+
+
 def change_table(runs, lang, before="ladder_3seeds_60s.csv"):
     """The ladder against an earlier measurement of it: k of N with Fisher's exact test, and the
     median executions to win with a Mann-Whitney U test where both won every trial."""
@@ -834,6 +948,133 @@ def judge_speed_table(path, lang):
                     [[lv] + [number(speed.get((lv, m))) for m in modes] for lv in levels])
 
 
+# ---------------------------------------------------------------------------------------------
+# The players' hints (docs/hints.ini): HINTS.txt for the release, and the guides' learner's path
+# with what the ladder measured on each level.
+
+HINTS = REPO / "docs" / "hints.ini"
+HINTS_TXT = REPO / "docs" / "HINTS.txt"
+HINT_WORDS = {
+    "hint": ("提示", "Hint"), "technique": ("技巧", "Technique"), "measured": ("实测", "Measured"),
+    "next": ("下一步", "Try next"), "answer": ("在游戏里", "In the game"), "explain": ("卡住时", "When stuck"),
+    "ladder": ("阶梯，每格 {n} 次、每次 {bound} 秒", "the ladder, {n} trials of {bound} s"),
+    "cell": ("{engine} {k}/{n}，最远到第 {stage} 项检查：{name}（{m}/{n}）",
+             "{engine} {k}/{n}, furthest check {stage}: {name} ({m}/{n})"),
+    "excerpt": ("{engine}（赢了 {k}/{n}），种子 1 那次运行的最终语料：", "{engine} (won {k}/{n}), the final corpus of its run with seed 1:"),
+    "cell_won": ("{engine} {k}/{n}，{m}/{n} 次全部通过", "{engine} {k}/{n}, all checks passed in {m}/{n}"),
+}
+
+
+def hints():
+    parser = configparser.ConfigParser(interpolation=None)
+    parser.read(HINTS, encoding="utf-8")
+    return {int(level): parser[level] for level in parser.sections()}
+
+
+def hint(section, key, lang):
+    return section[f"{key}.{lang}"]
+
+
+def measured_line(runs, level, lang):
+    """What the ladder measured on the level: each engine's wins and where most trials stopped."""
+    groups = cells(runs, "engine")
+    parts = []
+    for e in (e for e in ENGINES if (level, e) in groups):
+        group = groups[level, e]
+        stage, m = furthest_mode(group)
+        names = stage_names(level, lang)
+        fields = dict(engine=ENGINES[e].label, k=sum(r.beaten for r in group), n=len(group), m=m, stage=stage)
+        if stage is not None:
+            key = "cell_won" if stage > len(names) else "cell"
+            parts.append(HINT_WORDS[key][lang == "en"].format(name=names[min(stage, len(names)) - 1], **fields))
+    head = HINT_WORDS["ladder"][lang == "en"].format(n=max(len(g) for g in groups.values()),
+                                                    bound=max(r.bound for r in runs))
+    return f"（{head}）：" + "；".join(parts) + "。" if lang == "zh" else f"({head}): " + "; ".join(parts) + "."
+
+
+COVERAGE = DATA / "coverage"
+
+
+def coverage_excerpts(runs, lang):
+    """Per level, the excerpt (docs/data/coverage/levelN-ENGINE.txt) of the engine that won least
+    beside the one that won most (ties: the lower rung, then the higher)."""
+    lines = []
+    for level in sorted({r.level for r in runs}):
+        have = [e for e in ENGINES if (COVERAGE / f"level{level}-{e}.txt").exists()]
+        if len(have) < 2:
+            continue
+        group = {e: [r for r in runs if r.level == level and r.engine == e] for e in have}
+        won = {e: sum(r.beaten for r in group[e]) for e in have}
+        worst = min(have, key=lambda e: won[e])
+        best = max(reversed(have), key=lambda e: won[e])
+        lines += ["**" + PICTURE_WORDS["level"][lang == "en"].format(level) + "**", ""]
+        for e in (worst, best):
+            excerpt_lines = (COVERAGE / f"level{level}-{e}.txt").read_text().rstrip("\n").splitlines()
+            lines += [HINT_WORDS["excerpt"][lang == "en"].format(engine=ENGINES[e].label, k=won[e], n=len(group[e])),
+                      "", "```text", *excerpt_lines, "```", ""]
+    return lines[:-1]
+
+
+def learners_path(runs, lang):
+    """The guides' learner's path, level by level, from docs/hints.ini and the ladder's data."""
+    colon = "：" if lang == "zh" else ": "
+    lines = []
+    for level, section in sorted(hints().items()):
+        lines += [f"### {hint(section, 'title', lang)}", ""]
+        for key, label in (("nudge", "hint"), ("technique", "technique"), (None, "measured"),
+                           ("next", "next"), ("answer", "answer"), ("explain", "explain")):
+            text = measured_line(runs, level, lang) if key is None else hint(section, key, lang)
+            lines.append(f"- **{HINT_WORDS[label][lang == 'en']}**{colon if key else ' ' * (lang == 'en')}{text}")
+        lines.append("")
+    return lines[:-1]
+
+
+def width(text):
+    return sum(1 if ord(c) < 0x1100 else 2 for c in text)
+
+
+def wrap(text, columns=76, indent="  "):
+    """Lines of about COLUMNS display columns (a CJK character takes two), broken between words
+    or CJK characters, never before a closing CJK mark."""
+    lines, line = [], ""
+    for token in re.findall(r"[!-~]+|\s|.", text):
+        if width(indent + line + token) > columns and line.strip() and token not in "，。；：、）”！？":
+            lines.append(indent + line.rstrip())
+            line = ""
+        line += "" if token.isspace() and not line else token
+    return lines + [indent + line.rstrip()]
+
+
+HINTS_TITLE = "Tumblewick 1.0 —— 提示 / Hints"
+HINTS_WORDS = {
+    "zh": ("【中文】", "卡住了？先问裁判程序：tumblewick-judge.exe --explain 关卡 文件 按顺序列出这一关的每一项检查，"
+                     "标出通过、未通过、未到达，并对第一项没通过的检查说出你的输入有什么、它需要什么。"
+                     "下面每关三级提示，一级比一级说得多，每一级前面都有一行剧透警告：读到你需要的那一级就停下。",
+           "用裁判程序：", ("第一级：轻推", "第二级：技巧", "第三级：答案"), "↓↓↓ 剧透在下面（{}）↓↓↓"),
+    "en": ("[English]", "Stuck? Ask the judge first: tumblewick-judge.exe --explain LEVEL FILE lists the "
+                        "level's checks in order, marks each passed, failed or not reached, and for the "
+                        "first failed one says what your input had against what it needed. Below, three "
+                        "rungs of hints per level, each saying more than the one before, each behind a "
+                        "spoiler line: stop at the rung you need.",
+           "With the judge: ", ("rung 1: a nudge", "rung 2: the technique", "rung 3: the answer"),
+           "vvv SPOILER BELOW ({}) vvv"),
+}
+
+
+def hints_text():
+    """docs/HINTS.txt, as the release ships it (with Windows line ends): Chinese, then English."""
+    out = [HINTS_TITLE, "=" * width(HINTS_TITLE), ""]
+    for lang, (heading, intro, judge_words, rungs, spoiler) in HINTS_WORDS.items():
+        out += [heading, "", *wrap(intro, indent=""), ""]
+        for level, section in sorted(hints().items()):
+            title = hint(section, "title", lang)
+            out += [title, "-" * width(title), *wrap(judge_words + hint(section, "explain", lang)), ""]
+            for rung, key in zip(rungs, ("nudge", "technique", "answer")):
+                out += ["  " + spoiler.format(rung), "", "", "", *wrap(hint(section, key, lang)), ""]
+        out.append("")
+    return "\n".join(out).rstrip("\n") + "\n"
+
+
 @dataclasses.dataclass(frozen=True)
 class Table:
     """A measured table of the guides: <!-- lab:NAME --> ... <!-- /lab:NAME --> in both,
@@ -852,6 +1093,10 @@ TABLES = (
     Table("ladder-grid", "ladder.csv", from_runs(grid_table)),
     Table("ladder-tests", "ladder.csv", from_runs(tests_table)),
     Table("ladder-change", "ladder.csv", from_runs(change_table)),
+    Table("ladder-stages", "ladder.csv", from_runs(stages_table)),
+    Table("learners-path", "ladder.csv", from_runs(learners_path)),
+    Table("coverage", "ladder.csv", from_runs(coverage_excerpts)),
+    Table("crc-wall", "crc_wall.csv", from_runs(lambda runs, lang: runs_table(runs, lang) + [""] + stages_table(runs, lang))),
     Table("techniques", "techniques.csv", from_runs(runs_table, key="technique")),
     Table("techniques-tests", "techniques.csv", from_runs(tests_table, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
@@ -873,6 +1118,7 @@ PICTURE_WORDS = {
     "y": ("已赢的试验比例", "Share of trials won"),
     "overview": ("阶梯：每格赢的试验次数", "The ladder: trials won per cell"),
     "engines": ("引擎", "Engine"), "levels": ("关卡", "Level"),
+    "stage": ("到达的检查（试验平均）", "Check reached (mean of trials)"),
 }
 
 
@@ -927,6 +1173,43 @@ def curves(runs, lang, path, key="engine"):
     save(fig, path)
 
 
+def stage_curves(runs, lang, path):
+    """Per level, for each engine, the mean over its trials of the furthest check reached by
+    each number of executions: the stages' reach."""
+    plt = pyplot(lang)
+    groups = cells([r for r in runs if r.stages], "engine")
+    levels = sorted({lv for lv, _ in groups})
+    if not levels:
+        return
+    rows = (len(levels) + 2) // 3
+    fig, axes = plt.subplots(rows, 3, figsize=(12, 3.6 * rows), squeeze=False)
+    for ax, level in zip(axes.flat, levels):
+        here = [e for e in ENGINES if (level, e) in groups]
+        checks = len(fallen(groups[level, here[0]][0]))
+        for i, (colour, e) in enumerate(zip(plt.get_cmap("tab10").colors, here)):
+            group = groups[level, e]
+            marks = sorted({max(x[0], 1) for r in group for x in fallen(r) if x} | {1})
+            end = max(max(r.executions for r in group), 1)
+            xs = marks + [end]
+            lift = (i - (len(here) - 1) / 2) * 0.06  # engines that stop alike stay apart
+            ys = [lift + statistics.mean(1 + sum(1 for x in fallen(r) if x and max(x[0], 1) <= t) for r in group)
+                  for t in xs]
+            ax.step(xs, ys, where="post", color=colour, lw=2, label=ENGINES[e].label)
+        ax.set_xscale("log")
+        ax.set_xlim(1, 2e8)
+        ax.set_ylim(0.8, checks + 1.2)
+        ax.set_yticks(range(1, checks + 2), [str(n) for n in range(1, checks + 1)] + [word("won", lang)])
+        ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
+        ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
+        ax.set_ylabel(PICTURE_WORDS["stage"][lang == "en"])
+        ax.grid(alpha=0.3)
+        ax.legend(loc="best", fontsize=8)
+    for ax in list(axes.flat)[len(levels):]:
+        ax.set_visible(False)
+    fig.tight_layout()
+    save(fig, path)
+
+
 def overview(runs, lang, path):
     """Levels by engines, each cell coloured by the share of its trials won."""
     plt = pyplot(lang)
@@ -951,6 +1234,7 @@ def overview(runs, lang, path):
 PICTURES = (  # (name: docs/lab/NAME.LANG.png, data file, drawing)
     ("ladder-curves", "ladder.csv", curves),
     ("ladder-overview", "ladder.csv", overview),
+    ("ladder-stages", "ladder.csv", stage_curves),
     ("techniques-curves", "techniques.csv", lambda runs, lang, path: curves(runs, lang, path, "technique")),
 )
 
@@ -974,6 +1258,8 @@ def rendered(text, lang):
 
 def cmd_report(a):
     ensure_packages("lab")
+    if "TUMBLEWICK_JUDGE_BINARY" not in os.environ:
+        build("judge")  # the names of the levels' checks
     texts = {lang: path.read_text() for lang, path in GUIDES.items()}
     problems = []
     for lang, path in GUIDES.items():
@@ -990,6 +1276,12 @@ def cmd_report(a):
             problems.append(f"table {t.name} is in one guide only")
         elif all(found) and len({tuple(re.findall(r"\d+(?:\.\d+)?", m.group(2))) for m in found}) > 1:
             problems.append(f"table {t.name}: the guides' numbers differ")
+    if HINTS_TXT.read_text() != hints_text() if HINTS_TXT.exists() else True:
+        if a.check:
+            problems.append(f"{rel(HINTS_TXT)} differs from {rel(HINTS)}; run ./fuzz.sh report")
+        else:
+            HINTS_TXT.write_text(hints_text())
+            say(f"wrote {rel(HINTS_TXT)}")
     if a.check:
         print("\n".join(problems) or "the guides' measured tables match docs/data")
         return 1 if problems else 0
@@ -1128,6 +1420,95 @@ def cmd_bench(a):
 
 
 # ---------------------------------------------------------------------------------------------
+# Where a run got stuck: the stage ladder, and source coverage over its final corpus.
+
+def tell_stages(r):
+    """The level's checks in order, with when each first fell in the run."""
+    if not r.stages:
+        print("  (no stage data for this run)")
+        return
+    marks, stuck = fallen(r), furthest(r)
+    print(f"the stage ladder of level {r.level}, {name_of(r)} (seed {r.seed}):")
+    for i, name in enumerate(stage_names(r.level)):
+        x = marks[i]
+        when = (f"fell after {x[0]} executions, {x[1]:.2f} s" if x else
+                "reached, never passed: stuck here" if i + 1 == stuck else "not reached")
+        print(f"  {i + 1}. {name:<62} {when}")
+
+
+def final_corpus(engine, folder, seeds):
+    """Every input a run kept: its seeds, its corpus or queue, and its win."""
+    folder = Path(folder)
+    if engine in ("afl", "afl-cmplog"):
+        return sorted(folder.glob("out/default/[qc][ur]*/id:*"))
+    found = [p for d in ("corpus", "findings") for p in sorted((folder / d).glob("*"))]
+    return sorted(Path(seeds).iterdir()) + found + ([folder / "winner"] if (folder / "winner").exists() else [])
+
+
+RULE_START = re.compile(r"^constexpr (?:Verdict|bool|Step) (?:judge|passes|judgeSize)\(")
+
+
+SHOWN = ("check(", "for (", "if (", "++")
+
+
+def excerpt(text):
+    """The checks of the rule's function (and the file verdict's size checks) from llvm-cov's
+    text, each line as "COUNT | source": how many inputs got to each one; under a branching
+    line, how many went each way."""
+    out, inside, shown = [], False, False
+    for line in text.splitlines():
+        branch = re.match(r"^\s*\|\s*Branch \(\d+:\d+\): \[True: (\d+), False: (\d+)\]", line)
+        if branch and shown:  # where a check's outcome splits the inputs
+            out.append(f"{'':>9} |     -> true {branch.group(1)}, false {branch.group(2)}")
+            continue
+        parts = line.split("|", 2)
+        if len(parts) < 3 or not parts[0].strip().isdigit():
+            continue
+        source = parts[2]
+        start = bool(RULE_START.match(source))
+        inside = inside or start
+        shown = inside and (start or any(s in source for s in SHOWN))
+        if shown:
+            out.append(f"{parts[1].strip():>9} | {source.rstrip()}")
+        if source.startswith("}"):
+            inside = False
+    return "\n".join(out) + "\n"
+
+
+def coverage(level, engine, folder, seeds, data=None):
+    """Replays a run's final corpus through the coverage build of the level's target; writes an
+    HTML report and the rule's excerpt with its line counts."""
+    ensure_packages("coverage")
+    build("coverage")
+    binary = BUILDS["coverage"].dir / f"level{level}"
+    out = LAB / "coverage" / f"level{level}-{engine}"
+    shutil.rmtree(out, ignore_errors=True)
+    (out / "raw").mkdir(parents=True)
+    inputs = final_corpus(engine, folder, seeds)
+    env = dict(os.environ, TUMBLEWICK_FUZZ_KEEP_GOING="1", LLVM_PROFILE_FILE=str(out / "raw" / "%p.profraw"))
+    for i in range(0, len(inputs), 200):
+        subprocess.run([binary, *inputs[i:i + 200]], env=env, capture_output=True, check=False)
+    profile = out / "merged.profdata"
+    subprocess.run(["llvm-profdata-14", "merge", "-sparse", *(out / "raw").glob("*.profraw"), "-o", profile], check=True)
+    rule = next((REPO / "levels").glob(f"level{level}_*_rule.h"))
+    sources = ([REPO / "levels" / "file_verdict.h"] if level in (3, 4, 6) else []) + [rule]
+    show = ["llvm-cov-14", "show", binary, f"-instr-profile={profile}", "-show-instantiations=false",
+            "-show-branches=count"]
+    subprocess.run([*show, "-format=html", f"-output-dir={out / 'html'}", *sources], check=True,
+                   capture_output=True)
+    text = subprocess.run([*show, *sources], check=True, capture_output=True, text=True).stdout
+    cut = excerpt(text)
+    (out / "excerpt.txt").write_text(cut)
+    print(f"coverage of level {level}'s rule over the {len(inputs)} inputs of {rel(folder)} ({engine}):")
+    print(cut, end="")
+    print(f"HTML report: {rel(out / 'html' / 'index.html')}")
+    if data:
+        Path(data).mkdir(parents=True, exist_ok=True)
+        (Path(data) / f"level{level}-{engine}.txt").write_text(cut)
+        say(f"excerpt: {rel(Path(data) / f'level{level}-{engine}.txt')}")
+
+
+# ---------------------------------------------------------------------------------------------
 # Commands.
 
 def tell_run(r):
@@ -1190,12 +1571,19 @@ def cmd_level(a):
         return 0
     if a.engine == "libfuzzer":
         check_technique(level, technique)
-    if a.trials > 1:
-        measure([(level, a.engine, technique)], a)
-        return 0
     job = make_job(level, a.engine, technique, a.seed, a.seconds, a.corpus)
+    if a.coverage and a.source:  # a run that is already there, from a table for example
+        coverage(level, a.engine, a.source, job.seeds, a.data)
+        return 0
+    if a.trials > 1:
+        measure([(level, a.engine, technique)], a, a.data)
+        return 0
     r = run_all([job], 1)[0]
     tell_run(r)
+    if a.explain:
+        tell_stages(r)
+    if a.coverage:
+        coverage(level, a.engine, job.dir, job.seeds, a.data)
     return 0 if r.beaten else 1
 
 
@@ -1330,6 +1718,9 @@ def parse(argv):
     p.add_argument("--data", type=lambda d: Path(d).resolve())
     p.add_argument("--levels", type=int, nargs="+", choices=LEVELS)
     p.add_argument("--check", action="store_true")
+    p.add_argument("--explain", action="store_true")
+    p.add_argument("--coverage", action="store_true")
+    p.add_argument("--from", dest="source", type=lambda d: Path(d).resolve())
     p.add_argument("--judge", type=lambda d: Path(d).resolve())
     p.add_argument("--plain", action="store_const", const=None, dest="unused")
     for t in TECHNIQUES:

@@ -7,8 +7,9 @@
 #include "level_pass.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (inputverdict::judgeBytes(TUMBLEWICK_LEVEL, data, size).passed()) {
-    fuzzlab::levelPassed(TUMBLEWICK_LEVEL);
-  }
+  stages::Trail trail;
+  const bool passed = inputverdict::judgeBytes(TUMBLEWICK_LEVEL, data, size, &trail).passed();
+  fuzzlab::checksPassed(trail.passed);
+  if (passed) fuzzlab::levelPassed(TUMBLEWICK_LEVEL);
   return 0;
 }

@@ -8,4 +8,9 @@ namespace fuzzlab {
 
 void levelPassed(int level);
 
+// After every execution: how many of the level's checks the input passed. With
+// TUMBLEWICK_STAGE_LOG naming a file, each new furthest count is appended to it as a line
+// "CHECKS EXECUTIONS SECONDS", counted from the first execution: when each stage fell.
+void checksPassed(int passed);
+
 }  // namespace fuzzlab

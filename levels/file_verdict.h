@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "stage_trail.h"
+
 // A file level's limits and rule, as its row of the level table gives them.
 struct FileCheck {
   std::int32_t minSize;
@@ -16,8 +18,8 @@ struct FileCheck {
   // NUL). The picker then lists every file under that text, as the game always has.
   const char* filter;
   // The rule over the accepted size and the buffer: kPassed, or the index of its rejection
-  // text in the level's texts.
-  int (*rule)(std::uint32_t size, const std::uint8_t* bytes);
+  // text in the level's texts. It notes its checks in the trail, if any.
+  int (*rule)(std::uint32_t size, const std::uint8_t* bytes, stages::Trail* trail);
 };
 
 constexpr int kPassed = -1;
@@ -27,6 +29,7 @@ constexpr std::uint32_t kLargestRead = 65536;
 
 namespace fileverdict {
 
+// The file's first checks, in order, then the rule's: a failed check's Step is its stage.
 enum class Step { Empty, TooSmall, TooLarge, Rule };
 
 struct Verdict {
@@ -37,11 +40,13 @@ struct Verdict {
 
 // lowSize: the low 32 bits of the size. They are compared as a signed value, so a file whose
 // low bits reach 2^31 counts as negative and is too small.
-constexpr Step judgeSize(std::uint32_t lowSize, const FileCheck& check) {
+constexpr Step judgeSize(std::uint32_t lowSize, const FileCheck& check,
+                         stages::Trail* trail = nullptr) {
   const auto size = static_cast<std::int32_t>(lowSize);  // two's complement wrap on every target
-  if (size == 0) return Step::Empty;
-  if (size < check.minSize) return Step::TooSmall;
-  if (size > check.maxSize) return Step::TooLarge;
+  const stages::Seen seen = {size, check.minSize, check.maxSize};
+  if (!stages::check(trail, size != 0, seen)) return Step::Empty;
+  if (!stages::check(trail, size >= check.minSize, seen)) return Step::TooSmall;
+  if (!stages::check(trail, size <= check.maxSize, seen)) return Step::TooLarge;
   return Step::Rule;
 }
 
@@ -49,13 +54,13 @@ constexpr Step judgeSize(std::uint32_t lowSize, const FileCheck& check) {
 // the file into it; a short read leaves the rest zero. Nothing is read unless the size is
 // accepted.
 template <class Read>
-Verdict judgeFile(const FileCheck& check, std::uint32_t lowSize, std::uint8_t* buffer,
-                  Read&& read) {
-  const Step step = judgeSize(lowSize, check);
+Verdict judgeFile(const FileCheck& check, std::uint32_t lowSize, std::uint8_t* buffer, Read&& read,
+                  stages::Trail* trail = nullptr) {
+  const Step step = judgeSize(lowSize, check, trail);
   if (step != Step::Rule) return {step};
   std::memset(buffer, 0, check.bufferSize);
   read(buffer, lowSize < check.bufferSize ? lowSize : check.bufferSize);
-  return {step, check.rule(lowSize, buffer)};
+  return {step, check.rule(lowSize, buffer, trail)};
 }
 
 }  // namespace fileverdict

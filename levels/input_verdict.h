@@ -51,33 +51,38 @@ inline exam::Form formOf(const std::uint8_t (&bytes)[sizeof(exam::Form)]) {
 // size: the input's length (a file's real size; only its low 32 bits count, as the platform
 // reports them to the game). read(into, count) copies the input's first count bytes into
 // `into` (count <= size and count <= bytesRead(level)); a short read leaves the rest zero.
+// trail: where the level's checks are noted (stage_trail.h), if anywhere.
 template <class Read>
-display::Verdict judge(int level, std::uint64_t size, Read&& read) {
+display::Verdict judge(int level, std::uint64_t size, Read&& read, stages::Trail* trail = nullptr) {
   if (const FileCheck* check = levelInfo(level).file) {
     static std::uint8_t buffer[kLargestRead];
     return display::of(
-        fileverdict::judgeFile(*check, static_cast<std::uint32_t>(size), buffer, read));
+        fileverdict::judgeFile(*check, static_cast<std::uint32_t>(size), buffer, read, trail));
   }
   if (level == 1) {
     char name[signup::kNameBufferSize];
     return display::of(
-        signup::judge(static_cast<int>(detail::readText(name, sizeof name, size, read))));
+        signup::judge(static_cast<int>(detail::readText(name, sizeof name, size, read)), trail));
   }
   if (level == 2) {
     std::uint8_t bytes[sizeof(exam::Form)] = {};
     read(bytes, static_cast<std::uint32_t>(size < sizeof bytes ? size : sizeof bytes));
-    return display::of(exam::judge(detail::formOf(bytes)));
+    return display::of(exam::judge(detail::formOf(bytes), trail));
   }
   char message[chat::kMessageBufferSize];
   const std::size_t length = detail::readText(message, sizeof message, size, read);
-  return display::ofChat(chat::passes(message, length));
+  return display::ofChat(chat::passes(message, length, trail));
 }
 
 // The same for an input held in memory.
-inline display::Verdict judgeBytes(int level, const std::uint8_t* data, std::size_t size) {
-  return judge(level, size, [&](std::uint8_t* into, std::uint32_t count) {
-    if (count != 0) std::memcpy(into, data, count);
-  });
+inline display::Verdict judgeBytes(int level, const std::uint8_t* data, std::size_t size,
+                                   stages::Trail* trail = nullptr) {
+  return judge(
+      level, size,
+      [&](std::uint8_t* into, std::uint32_t count) {
+        if (count != 0) std::memcpy(into, data, count);
+      },
+      trail);
 }
 
 }  // namespace inputverdict

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "stage_trail.h"
+
 namespace exam {
 
 constexpr std::int32_t kStandardClothesWeight = 3;
@@ -40,16 +42,36 @@ struct Form {
   std::int32_t height;
 };
 
-// The first case that holds decides; the order is part of the game.
-constexpr Verdict judge(const Form& form) {
+// The checks, in order (stage_texts.cpp names them); each failing one is the Outcome of the
+// same position.
+enum Stage {
+  kClothes,
+  kShoes,
+  kWeightLow,
+  kHeightLow,
+  kHeightHigh,
+  kWeightHigh,
+  kZeroDivisor,
+  kStageCount
+};
+
+// The first check that fails decides; the order is part of the game.
+constexpr Verdict judge(const Form& form, stages::Trail* trail = nullptr) {
+  using stages::check;
   const auto [clothesWeight, shoeThickness, weight, height] = form;
-  if (clothesWeight != kStandardClothesWeight) return {Outcome::WrongClothes, 0};
-  if (shoeThickness != kStandardShoeThickness) return {Outcome::WrongShoes, 0};
-  if (weight < 3) return {Outcome::LighterThanClothes, 0};
-  if (height < 2) return {Outcome::ShorterThanShoes, 0};
-  if (height > 200) return {Outcome::TallerThanTwoMetres, 0};
-  if (weight > 1000) return {Outcome::HeavierThanATonne, 0};
-  if (height == 2) return {Outcome::Pass, 0};
+  if (!check(trail, clothesWeight == kStandardClothesWeight, {clothesWeight})) {
+    return {Outcome::WrongClothes, 0};
+  }
+  if (!check(trail, shoeThickness == kStandardShoeThickness, {shoeThickness})) {
+    return {Outcome::WrongShoes, 0};
+  }
+  if (!check(trail, weight >= 3, {weight})) return {Outcome::LighterThanClothes, 0};
+  if (!check(trail, height >= 2, {height})) return {Outcome::ShorterThanShoes, 0};
+  if (!check(trail, height <= 200, {height})) return {Outcome::TallerThanTwoMetres, 0};
+  if (!check(trail, weight <= 1000, {weight})) return {Outcome::HeavierThanATonne, 0};
+  if (check(trail, height == 2, {height, ((height - 2) * (height - 2)) / 10000})) {
+    return {Outcome::Pass, 0};
+  }
   // Here 3 <= height <= 200 and 3 <= weight <= 1000, so nothing overflows. The integer
   // division by 10000 makes the divisor 0 for every height up to 101: the index is then 0.
   const std::int32_t divisor = ((height - 2) * (height - 2)) / 10000;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "byte_order.h"
+#include "stage_trail.h"
 
 namespace sesame {
 
@@ -23,13 +24,23 @@ constexpr std::uint32_t wantedSize(const std::uint8_t* head) {
   return wantedSize(bigEndian32(head), bigEndian32(head + 4), bigEndian32(head + 8));
 }
 
+// The checks after the file verdict's, in order (stage_texts.cpp names them). The first three
+// all reject as a bad header.
+enum Stage { kHeaderLength, kCountA, kCountB, kEquation, kStageCount };
+
 // size: the accepted file size; head: the first 12 bytes of the file.
-constexpr Verdict judge(std::uint32_t size, const std::uint8_t* head) {
+constexpr Verdict judge(std::uint32_t size, const std::uint8_t* head,
+                        stages::Trail* trail = nullptr) {
+  using stages::check;
   const std::uint32_t h = byteorder::bigEndian32(head);
   const std::uint32_t a = byteorder::bigEndian32(head + 4);
   const std::uint32_t b = byteorder::bigEndian32(head + 8);
-  if (h - 4u > 252u || a == 0 || b == 0 || a > size || b > size) return Verdict::BadHeader;
-  return wantedSize(h, a, b) == size ? Verdict::Pass : Verdict::SizeMismatch;
+  if (!check(trail, h - 4u <= 252u, {h})) return Verdict::BadHeader;
+  if (!check(trail, a != 0 && a <= size, {a, size})) return Verdict::BadHeader;
+  if (!check(trail, b != 0 && b <= size, {b, size})) return Verdict::BadHeader;
+  return check(trail, wantedSize(h, a, b) == size, {h, a, b, wantedSize(h, a, b), size})
+             ? Verdict::Pass
+             : Verdict::SizeMismatch;
 }
 
 }  // namespace sesame

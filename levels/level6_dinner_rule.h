@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "byte_order.h"
+#include "stage_trail.h"
 
 namespace dinner {
 
@@ -30,11 +31,16 @@ constexpr std::uint32_t crc32(const std::uint8_t* data, std::size_t length) {
   return c ^ 0xFFFFFFFFu;
 }
 
+// The check after the file verdict's (stage_texts.cpp names it).
+enum Stage { kChecksum, kStageCount };
+
 // A sample's framing (02.ZIP's and that of all that grows from it): bytes 0..3 hold the CRC-32
 // of the rest, little-endian. file: the whole accepted sample, size bytes (at least 4).
-constexpr Verdict judge(const std::uint8_t* file, std::size_t size) {
-  return crc32(file + 4, size - 4) == byteorder::littleEndian32(file) ? Verdict::Pass
-                                                                      : Verdict::Rejected;
+constexpr Verdict judge(const std::uint8_t* file, std::size_t size,
+                        stages::Trail* trail = nullptr) {
+  const std::uint32_t stored = byteorder::littleEndian32(file);
+  const std::uint32_t body = crc32(file + 4, size - 4);
+  return stages::check(trail, body == stored, {stored, body}) ? Verdict::Pass : Verdict::Rejected;
 }
 
 // Writes the CRC-32 of bytes 4.. into bytes 0..3, so that any body passes: what a fuzzer must

@@ -19,8 +19,8 @@ constexpr FileCheck kPhotoCheck = {
     .maxSize = 262144,
     .bufferSize = 4096,
     .filter = "*.BMP\0",
-    .rule = [](std::uint32_t size,
-               const std::uint8_t* bytes) { return ruleIndex(photo::judge(size, bytes)); },
+    .rule = [](std::uint32_t size, const std::uint8_t* bytes,
+               stages::Trail* trail) { return ruleIndex(photo::judge(size, bytes, trail)); },
 };
 
 constexpr FileCheck kSesameCheck = {
@@ -28,8 +28,8 @@ constexpr FileCheck kSesameCheck = {
     .maxSize = 1048576,
     .bufferSize = 4096,   // an accepted file always fills it
     .filter = "*.BMP\0",  // the same as level 3, although the sesame is no picture
-    .rule = [](std::uint32_t size,
-               const std::uint8_t* bytes) { return ruleIndex(sesame::judge(size, bytes)); },
+    .rule = [](std::uint32_t size, const std::uint8_t* bytes,
+               stages::Trail* trail) { return ruleIndex(sesame::judge(size, bytes, trail)); },
 };
 
 constexpr FileCheck kDinnerCheck = {
@@ -37,8 +37,8 @@ constexpr FileCheck kDinnerCheck = {
     .maxSize = 65535,
     .bufferSize = 65536,  // holds every accepted file whole
     .filter = "*.*\0",
-    .rule = [](std::uint32_t size,
-               const std::uint8_t* bytes) { return ruleIndex(dinner::judge(bytes, size)); },
+    .rule = [](std::uint32_t size, const std::uint8_t* bytes,
+               stages::Trail* trail) { return ruleIndex(dinner::judge(bytes, size, trail)); },
 };
 
 static_assert(kPhotoCheck.bufferSize <= kLargestRead && kSesameCheck.bufferSize <= kLargestRead &&

@@ -40,6 +40,8 @@ zzuf_packages=(zzuf)
 afl_packages=(afl++)
 # The GUI fuzzer's runs under Wine (./fuzz.sh --engine gui), beside the game's packages.
 gui_packages=(xvfb)
+# The lab's coverage views (./fuzz.sh LEVEL --coverage): llvm-profdata-14 and llvm-cov-14.
+coverage_packages=(llvm-14)
 # The lab's statistics, pictures and their Chinese labels (fuzz/lab.py).
 lab_packages=(python3-scipy python3-matplotlib fonts-wqy-microhei)
 

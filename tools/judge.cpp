@@ -2,6 +2,9 @@
 // reads the input as the fuzz targets do (levels/input_verdict.h), prints what the game would
 // show (levels/verdict_display.h) and exits 0 on a pass, 1 on a rejection and 2 on bad usage.
 // FILE "-" is standard input.
+// tumblewick-judge --explain LEVEL FILE: the same, after the level's checks in order, each
+// marked passed, failed or not reached, the failed one with what the input had against what
+// it needed (levels/stage_texts.h), and the count of checks passed, "N/ALL". Same exit codes.
 // tumblewick-judge LEVEL --batch: the verdicts on many inputs from one process, for a fuzzer
 // of one's own. Standard input holds frames, each a 4-byte little-endian length and then that
 // many bytes; each is answered by one byte on standard output, 0 for a pass and 1 for a
@@ -22,6 +25,7 @@
 
 #include "byte_order.h"
 #include "input_verdict.h"
+#include "stage_texts.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -115,19 +119,50 @@ std::uint64_t skip(std::FILE* in, std::uint64_t count) {
 }
 
 // The level's verdict on an input of `size` bytes whose first `kept` bytes are in g_kept.
-display::Verdict judgeKept(int level, std::uint64_t size, std::size_t kept) {
-  return inputverdict::judge(level, size, [kept](std::uint8_t* into, std::uint32_t count) {
-    std::memcpy(into, g_kept, std::min<std::size_t>(count, kept));
-  });
+display::Verdict judgeKept(int level, std::uint64_t size, std::size_t kept,
+                           stages::Trail* trail = nullptr) {
+  return inputverdict::judge(
+      level, size,
+      [kept](std::uint8_t* into, std::uint32_t count) {
+        std::memcpy(into, g_kept, std::min<std::size_t>(count, kept));
+      },
+      trail);
 }
 
-// One input: what the game shows, line by line, after its channel.
-int judgeOne(int level, std::FILE* in, bool sized, std::uint64_t size) {
+// The level's checks as the input met them.
+void explain(int level, std::uint64_t size, const stages::Trail& trail, Language language) {
+  const bool english = language == Language::English;
+  const int count = stages::count(level);
+  const std::string sizeText = std::to_string(size);
+  write(stdout, english ? "level " + std::to_string(level) + ", input of " + sizeText + " bytes:\n"
+                        : "第 " + std::to_string(level) + " 关，输入 " + sizeText + " 字节：\n");
+  for (int stage = 0; stage < count; ++stage) {
+    const char* mark = stage < trail.passed    ? (english ? "passed     " : "通过  ")
+                       : stage == trail.passed ? (english ? "FAILED     " : "未通过")
+                                               : (english ? "not reached" : "未到达");
+    std::string line = std::string("  ") + mark + "  " + std::to_string(stage + 1) + ". " +
+                       stages::name(level, stage, language);
+    if (stage == trail.passed) {
+      line += (english ? ": " : "：") + stages::failure(level, stage, language, trail.seen);
+    }
+    write(stdout, line + "\n");
+  }
+  const std::string passed = std::to_string(trail.passed);
+  const std::string all = std::to_string(count);
+  write(stdout, (english ? "checks passed: " : "通过的检查：") + passed + "/" + all + "\n");
+}
+
+// One input: what the game shows, line by line, after its channel; with `explained`, the
+// level's checks first.
+int judgeOne(int level, std::FILE* in, bool sized, std::uint64_t size, bool explained) {
   const std::uint32_t wanted = inputverdict::bytesRead(level);
   const std::size_t kept = std::fread(g_kept, 1, wanted, in);
   if (!sized) size = kept + (kept == wanted ? skip(in, UINT64_MAX) : 0);
-  const display::Verdict verdict = judgeKept(level, size, kept);
-  const LevelTexts& texts = levelInfo(level).texts(languageOf(playerCodePage()));
+  stages::Trail trail;
+  const display::Verdict verdict = judgeKept(level, size, kept, &trail);
+  const Language language = languageOf(playerCodePage());
+  if (explained) explain(level, size, trail, language);
+  const LevelTexts& texts = levelInfo(level).texts(language);
   const display::Shown shown = display::shown(level, texts, verdict);
   for (int i = 0; i < shown.count; ++i) {
     const display::Line& line = shown.lines[i];
@@ -175,10 +210,16 @@ std::FILE* open(const std::filesystem::path& path) { return std::fopen(path.c_st
 #endif
 
 int run(int argc, const Arg* const* argv) {
+  const bool explained = argc > 1 && utf8(std::filesystem::path(argv[1])) == "--explain";
+  if (explained) {
+    --argc;
+    ++argv;
+  }
   if (argc != 3) {
-    return usageError(std::string(argc < 3 ? "too few" : "too many") +
-                      " arguments; usage: tumblewick-judge LEVEL FILE (LEVEL 1 to 6, FILE - for "
-                      "standard input), or tumblewick-judge LEVEL --batch");
+    return usageError(
+        std::string(argc < 3 ? "too few" : "too many") +
+        " arguments; usage: tumblewick-judge [--explain] LEVEL FILE (LEVEL 1 to 6, FILE "
+        "- for standard input), or tumblewick-judge LEVEL --batch");
   }
   const std::filesystem::path levelArg(argv[1]);
   const std::filesystem::path fileArg(argv[2]);
@@ -188,10 +229,10 @@ int run(int argc, const Arg* const* argv) {
   }
   const int level = levelText[0] - '0';
   const std::string name = utf8(fileArg);
-  if (name == "--batch") return judgeBatch(level);
+  if (name == "--batch" && !explained) return judgeBatch(level);
   if (name == "-") {
     binary(stdin);
-    return judgeOne(level, stdin, false, 0);
+    return judgeOne(level, stdin, false, 0, explained);
   }
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(fileArg, error);
@@ -201,7 +242,7 @@ int run(int argc, const Arg* const* argv) {
   const std::uint64_t size = sized ? std::filesystem::file_size(fileArg, error) : 0;
   std::FILE* in = error ? nullptr : open(fileArg);
   if (in == nullptr) return usageError("cannot read " + name);
-  const int verdict = judgeOne(level, in, sized, size);
+  const int verdict = judgeOne(level, in, sized, size, explained);
   std::fclose(in);
   return verdict;
 }

@@ -101,8 +101,51 @@ TEST(Judge, SaysWhatTheMappingShowsInBothLanguages) {
                 want + (c.verdict.passed() ? "exit 0" : "exit 1"));
     }
   }
-  for (const char* bad : {"7 /dev/null", "3 /", "3 no-such-file", "3", "1 - -"}) {
+  for (const char* bad :
+       {"7 /dev/null", "3 /", "3 no-such-file", "3", "1 - -", "--explain 3 --batch"}) {
     EXPECT_EQ(judge(bad), "exit 2") << bad;
+  }
+}
+
+// --explain: each check marked, the first failed one with what the input had and needed, in
+// both languages; then the verdict and exit code as without it.
+TEST(Judge, ExplainsTheFirstFailedCheck) {
+  const struct {
+    int level;
+    std::string input, english, chinese;
+  } rows[] = {
+      {4, std::string(28, 'x'),
+       "  passed       1. not empty\n  FAILED       2. size at least 4096 bytes: size 28 bytes, "
+       "needs 4096 to 1048576\n  not reached  3. size at most 1048576 bytes\n",
+       "  未通过  2. 大小至少 4096 字节：大小 28 字节，要 4096 到 1048576 字节\n  未到达  3."},
+      {1, "cc", "FAILED       1. name longer than 256 bytes: name of 2 bytes, needs 257 to 511",
+       "未通过  1. 名字长于 256 字节：名字 2 字节，要 257 到 511 字节"},
+      {2, form(60, 170),
+       "7. height equals the shoe thickness (a zero divisor): height 170, needs exactly 2",
+       "7. 身高等于鞋厚（除数为零）：身高 170，要正好 2"},
+      {3, zeros(1024, "BM" + word(1000)),
+       "5. bytes 2-5 (little-endian) state a size above the file's + 256: stated size 1000, file "
+       "size 1024: needs at least 1281\n",
+       "记的大小 1000，文件 1024 字节，至少要 1281\n"},
+      {4, zeros(4096, sesame(17)), "H + 12*A*B = 17 + 12*1*340 = 4097 (mod 2^32), size 4096\n",
+       "H + 12·A·B = 17 + 12·1·340 = 4097（模 2^32），大小 4096\n"},
+      {5, ",abc", "FAILED       2. 256 bytes inside counted stretches: 3 bytes counted",
+       "计到 3 字节"},
+      {6, zeros(1024), "stored CRC 0x00000000, the body's CRC is 0x67bbaf86\nchecks passed: 3/4\n",
+       "存的 CRC 0x00000000，其余字节的 CRC 是 0x67bbaf86\n通过的检查：3/4\n"},
+      {6, zeros(1024, word(0x67bbaf86)),
+       "  passed       4. bytes 0-3 hold the CRC-32 of the rest\nchecks passed: 4/4\nnotice: ",
+       "  通过    4. 字节 0-3 存着其余字节的 CRC-32\n通过的检查：4/4\nnotice: "},
+  };
+  for (const auto& r : rows) {
+    const std::string args =
+        "--explain " + std::to_string(r.level) + " " + saved("explain", r.input);
+    const std::string english = judge(args),
+                      chinese = judge(args, "/dev/null", "LC_ALL=zh_CN.UTF-8 ");
+    EXPECT_NE(english.find(r.english), std::string::npos) << english;
+    EXPECT_NE(chinese.find(r.chinese), std::string::npos) << chinese;
+    const std::string verdict = judge(std::to_string(r.level) + " " + saved("explain", r.input));
+    EXPECT_TRUE(english.ends_with(verdict)) << english;  // the same verdict and exit code
   }
 }
 

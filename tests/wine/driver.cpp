@@ -128,8 +128,8 @@ std::wstring beside(const std::wstring& name) {
   const std::wstring game = env(L"TUMBLEWICK_GAME");
   return game.substr(0, game.find_last_of(L'\\') + 1) + name;
 }
-std::string judge(int level, const std::wstring& path) {
-  const std::wstring command = L"\"\"" + beside(L"tumblewick-judge.exe") + L"\" " +
+std::string judge(int level, const std::wstring& path, const std::wstring& options) {
+  const std::wstring command = L"\"\"" + beside(L"tumblewick-judge.exe") + L"\" " + options +
                                std::to_wstring(level) + L" \"" + path + L"\" 2>&1\"";
   std::string out;
   if (FILE* said = _wpopen(command.c_str(), L"rb")) {

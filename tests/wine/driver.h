@@ -25,7 +25,7 @@ std::string utf8(const std::wstring& text);
 std::wstring wide(const std::string& text);
 std::wstring beside(const std::wstring& name);  // a file beside the game
 // What the console judge beside the game prints for this input of a level, lines ending in LF.
-std::string judge(int level, const std::wstring& path);
+std::string judge(int level, const std::wstring& path, const std::wstring& options = L"");
 
 class Game {
  public:

@@ -108,6 +108,16 @@ void judged(int level, const std::wstring& path, const Seq& shown) {
   }
   want.erase(std::remove(want.begin(), want.end(), '\r'), want.end());
   EXPECT_EQ(judge(level, path), want) << utf8(path);
+  // --explain ends alike, after its count of checks passed, "N/ALL": all of them on a pass only.
+  const std::string explained = judge(level, path, L"--explain ");
+  ASSERT_TRUE(explained.ends_with(want)) << explained;
+  const std::string head = explained.substr(0, explained.size() - want.size() - 1);
+  const std::string count = head.substr(head.find_last_not_of("0123456789/") + 1);
+  const bool won = std::any_of(shown.begin(), shown.end(), [](const std::string& e) {
+    return e.find(std::string(captions().congrats) + "|") != std::string::npos;
+  });
+  EXPECT_EQ(count.substr(0, count.find('/')) == count.substr(count.find('/') + 1), won)
+      << explained;
 }
 // A winning file of level 3, 4 or 6, as a fuzzer found it.
 std::wstring winner(int level) {
