@@ -26,13 +26,14 @@ for level in 1 2 3 4 5 6; do
   compile "level$level.o" "$src/fuzz/level_fuzz.cpp" -DTUMBLEWICK_LEVEL=$level
 done
 compile level6_nocmp.o "$src/fuzz/level_fuzz.cpp" -DTUMBLEWICK_LEVEL=6 -fno-sanitize-coverage=trace-cmp
-compile level4_size_repair.o "$src/fuzz/level4_size_repair.cpp"
-compile level6_crc_repair.o "$src/fuzz/level6_crc_repair.cpp"
+for level in 4 6; do
+  compile "level${level}_mutator.o" "$src/fuzz/level_repair.cpp" -DTUMBLEWICK_LEVEL=$level
+done
 finish
 
 # The targets: NAME and its own objects beside the shared ones.
-targets=(level1 level2 level3 level4 level5 level6 "level4_repair level4 level4_size_repair"
-  "level6_repair level6 level6_crc_repair" level6_nocmp)
+targets=(level1 level2 level3 level4 level5 level6 "level4_repair level4 level4_mutator"
+  "level6_repair level6 level6_mutator" level6_nocmp)
 options() { # the [libfuzzer] lines of .options files
   awk '/^\[/ { on = $0 == "[libfuzzer]"; next } on && /=/' "$@"
 }

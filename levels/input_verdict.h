@@ -14,17 +14,59 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "level4_sesame_rule.h"
 #include "level5_chat_rule.h"
+#include "level6_dinner_rule.h"
 #include "verdict_display.h"
 
 namespace inputverdict {
 
+// What a level's input is: the dialog's field it fills, or the picked file.
+enum class Input { Name, Form, Message, File };
+
+inline Input inputOf(int level) {
+  if (levelInfo(level).file != nullptr) return Input::File;
+  if (level == 1) return Input::Name;
+  return level == 2 ? Input::Form : Input::Message;
+}
+
 // How many of an input's first bytes the level looks at; of the rest only the count matters.
 inline std::uint32_t bytesRead(int level) {
-  if (const FileCheck* check = levelInfo(level).file) return check->bufferSize;
-  if (level == 1) return signup::kNameBufferSize - 1;
-  if (level == 2) return sizeof(exam::Form);
+  switch (inputOf(level)) {
+    case Input::File:
+      return levelInfo(level).file->bufferSize;
+    case Input::Name:
+      return signup::kNameBufferSize - 1;
+    case Input::Form:
+      return sizeof(exam::Form);
+    case Input::Message:
+      break;
+  }
   return chat::kMessageBufferSize - 1;
+}
+
+// The structure fix-up that a structure-aware fuzzer applies after each mutation, where the
+// level's format has one: level 4's size fitted to its header, level 6's checksum rewritten.
+enum class Repair { None, Size, Checksum };
+
+constexpr Repair repairOf(int level) {
+  if (level == 4) return Repair::Size;
+  return level == 6 ? Repair::Checksum : Repair::None;
+}
+
+// Applies the level's repair to the `size` bytes in `data`, which holds maxSize bytes;
+// returns the new size.
+constexpr std::size_t repair(int level, std::uint8_t* data, std::size_t size, std::size_t maxSize) {
+  switch (repairOf(level)) {
+    case Repair::Size:
+      return sesame::fit(data, size, maxSize);
+    case Repair::Checksum:
+      dinner::frame(data, size);
+      break;
+    case Repair::None:
+      break;
+  }
+  return size;
 }
 
 namespace detail {
@@ -54,20 +96,24 @@ inline exam::Form formOf(const std::uint8_t (&bytes)[sizeof(exam::Form)]) {
 // trail: where the level's checks are noted (stage_trail.h), if anywhere.
 template <class Read>
 display::Verdict judge(int level, std::uint64_t size, Read&& read, stages::Trail* trail = nullptr) {
-  if (const FileCheck* check = levelInfo(level).file) {
-    static std::uint8_t buffer[kLargestRead];
-    return display::of(
-        fileverdict::judgeFile(*check, static_cast<std::uint32_t>(size), buffer, read, trail));
-  }
-  if (level == 1) {
-    char name[signup::kNameBufferSize];
-    return display::of(
-        signup::judge(static_cast<int>(detail::readText(name, sizeof name, size, read)), trail));
-  }
-  if (level == 2) {
-    std::uint8_t bytes[sizeof(exam::Form)] = {};
-    read(bytes, static_cast<std::uint32_t>(size < sizeof bytes ? size : sizeof bytes));
-    return display::of(exam::judge(detail::formOf(bytes), trail));
+  switch (inputOf(level)) {
+    case Input::File: {
+      static std::uint8_t buffer[kLargestRead];
+      return display::of(fileverdict::judgeFile(
+          *levelInfo(level).file, static_cast<std::uint32_t>(size), buffer, read, trail));
+    }
+    case Input::Name: {
+      char name[signup::kNameBufferSize];
+      return display::of(
+          signup::judge(static_cast<int>(detail::readText(name, sizeof name, size, read)), trail));
+    }
+    case Input::Form: {
+      std::uint8_t bytes[sizeof(exam::Form)] = {};
+      read(bytes, static_cast<std::uint32_t>(size < sizeof bytes ? size : sizeof bytes));
+      return display::of(exam::judge(detail::formOf(bytes), trail));
+    }
+    case Input::Message:
+      break;
   }
   char message[chat::kMessageBufferSize];
   const std::size_t length = detail::readText(message, sizeof message, size, read);

@@ -1,6 +1,7 @@
 // Level 4 (sesame weighing): the file size must match an equation over its big-endian header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "byte_order.h"
@@ -22,6 +23,18 @@ constexpr std::uint32_t wantedSize(std::uint32_t h, std::uint32_t a, std::uint32
 constexpr std::uint32_t wantedSize(const std::uint8_t* head) {
   using byteorder::bigEndian32;
   return wantedSize(bigEndian32(head), bigEndian32(head + 4), bigEndian32(head + 8));
+}
+
+// Grows (with zeros) or cuts a file of `size` bytes in `data` to the size its header asks for,
+// the length-field fix-up of a structure-aware fuzzer; returns the new size. data holds
+// maxSize bytes. A file without a whole header, or whose header asks for less than the header
+// or more than maxSize, keeps its size.
+constexpr std::size_t fit(std::uint8_t* data, std::size_t size, std::size_t maxSize) {
+  if (size < kHeaderBytes) return size;
+  const std::uint32_t wanted = wantedSize(data);
+  if (wanted < kHeaderBytes || wanted > maxSize) return size;
+  for (std::size_t i = size; i < wanted; ++i) data[i] = 0;
+  return wanted;
 }
 
 // The checks after the file verdict's, in order (stage_texts.cpp names them). The first three

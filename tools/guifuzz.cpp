@@ -26,8 +26,6 @@
 #include <vector>
 
 #include "input_verdict.h"
-#include "level4_sesame_rule.h"
-#include "level6_dinner_rule.h"
 #include "level_table.h"
 #include "resource.h"
 
@@ -459,17 +457,13 @@ class Mutator {
     return child;
   }
 
-  // The structure-aware repair: level 4's size fitted to its header's equation, level 6's
-  // checksum rewritten, as the lab's repairing mutators do.
+  // The structure-aware repair of the level's format, as the lab's repairing mutators do.
   void repair(std::string& bytes) const {
-    auto* data = reinterpret_cast<std::uint8_t*>(bytes.data());
-    if (level_ == 4) {
-      if (bytes.size() < sesame::kHeaderBytes) return;
-      const std::uint32_t wanted = sesame::wantedSize(data);
-      if (wanted >= sesame::kHeaderBytes && wanted <= kMaxFile) bytes.resize(wanted, '\0');
-    } else if (level_ == 6) {
-      dinner::frame(data, bytes.size());
-    }
+    if (inputverdict::repairOf(level_) == inputverdict::Repair::None) return;
+    const std::size_t size = bytes.size();
+    bytes.resize(std::max(size, kMaxFile));
+    bytes.resize(inputverdict::repair(level_, reinterpret_cast<std::uint8_t*>(bytes.data()), size,
+                                      kMaxFile));
   }
 
  private:
