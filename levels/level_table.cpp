@@ -48,6 +48,7 @@ const Level kLevels[kFinish] = {
     {
         .templateId = DLG_LEVEL1_SIGNUP,
         .passResult = 1,  // IDOK: level 1 is submitted with its default button, not CTL_SUBMIT
+        .rejectsByNotice = true,
         .chinese =
             {
                 .pass = "第一关闯关成功。超长字符串覆盖是Fuzzing世界中最简单的。"
@@ -78,6 +79,7 @@ const Level kLevels[kFinish] = {
     {
         .templateId = DLG_LEVEL2_EXAM,
         .passResult = CTL_SUBMIT,
+        .rejectsByNotice = true,
         .chinese =
             {
                 .pass = "第2关闯关成功。本关主要考察除以0导致的拒绝服务技巧。",

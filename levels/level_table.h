@@ -37,6 +37,9 @@ constexpr Language languageOf(unsigned codePage) {
 struct Level {
   int templateId;
   int passResult = 0;  // given to EndDialog on a pass
+  // Whether the rule's rejections come as a notice (levels 1 and 2) rather than in the
+  // result line.
+  bool rejectsByNotice = false;
   const FileCheck* file = nullptr;
   LevelTexts chinese = {};  // code page 936
   LevelTexts english = {};  // ASCII

@@ -49,16 +49,16 @@ constexpr Verdict of(const fileverdict::Verdict& verdict) {
   return verdict.passed() ? Verdict{Text::Pass} : Verdict{Text::Rejection, verdict.rule};
 }
 
-// Notices: the congratulation, the rejections of levels 1 and 2, and a file that cannot be
-// opened or is empty. Everything else goes to the result line.
-constexpr Channel channelOf(int level, Text text) {
+// Notices: the congratulation, the rejections of the levels that reject by notice, and a file
+// that cannot be opened or is empty. Everything else goes to the result line.
+inline Channel channelOf(int level, Text text) {
   switch (text) {
     case Text::Pass:
     case Text::OpenFailed:
     case Text::Empty:
       return Channel::Notice;
     case Text::Rejection:
-      return level == 1 || level == 2 ? Channel::Notice : Channel::ResultLine;
+      return levelInfo(level).rejectsByNotice ? Channel::Notice : Channel::ResultLine;
     case Text::Index:
     case Text::TooSmall:
     case Text::TooLarge:
