@@ -20,4 +20,13 @@ int count(int level);
 std::string name(int level, int stage, Language language);
 std::string failure(int level, int stage, Language language, const Seen& seen);
 
+// The same failure in two parts, what the input had and what it needed, for the judge's data
+// form; and the check's key there, a short ASCII name the same in every language.
+struct Failure {
+  std::string had;
+  std::string needed;
+};
+Failure failureParts(int level, int stage, Language language, const Seen& seen);
+std::string key(int level, int stage);
+
 }  // namespace stages

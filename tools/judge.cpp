@@ -1,15 +1,20 @@
 // tumblewick-judge LEVEL FILE: what the game would say to one input, without the game. It
 // reads the input as the fuzz targets do (levels/input_verdict.h), prints what the game would
 // show (levels/verdict_display.h) and exits 0 on a pass, 1 on a rejection and 2 on bad usage.
-// FILE "-" is standard input.
-// tumblewick-judge --explain LEVEL FILE: the same, after the level's checks in order, each
-// marked passed, failed or not reached, the failed one with what the input had against what
-// it needed (levels/stage_texts.h), and the count of checks passed, "N/ALL". Same exit codes.
-// tumblewick-judge LEVEL --batch: the verdicts on many inputs from one process, for a fuzzer
-// of one's own. Standard input holds frames, each a 4-byte little-endian length and then that
-// many bytes; each is answered by one byte on standard output, 0 for a pass and 1 for a
-// rejection, at once. It exits 0 where the input ends after a whole frame, and 2 at a broken
-// frame.
+// FILE "-" is standard input. Options may come anywhere among the arguments.
+// --explain (or --explain=text): the same, after the level's checks in order, each marked
+// passed, failed or not reached, the failed one with what the input had against what it
+// needed (levels/stage_texts.h), and the count of checks passed, "N/ALL". Same exit codes.
+// --explain=tsv: instead, the checks alone as data, for programs: a header row, then a row a
+// check of its number, key, state (passed, failed, not-reached), name, and for the failed one
+// what the input had and what it needed, tab-separated. Same exit codes.
+// LEVEL --batch: the verdicts on many inputs from one process, for a fuzzer of one's own.
+// Standard input holds frames, each a 4-byte little-endian length and then that many bytes;
+// each is answered by one byte on standard output, 0 for a pass and 1 for a rejection, at
+// once; with --stages, by the number of checks the input passed instead (all of them on a
+// pass). It exits 0 where the input ends after a whole frame, and 2 at a broken frame.
+// --levels: each level's facts as data: its input, how many bytes it reads, a file level's
+// size limits, its number of checks and the structure repair its format has.
 // Either way it keeps no more of an input than the level reads, and only counts the rest, so
 // that any input, endless ones included, takes the same little memory. Built from the same
 // level table and rules as the game, with UTF-8 texts.
@@ -22,6 +27,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "byte_order.h"
 #include "input_verdict.h"
@@ -152,16 +158,43 @@ void explain(int level, std::uint64_t size, const stages::Trail& trail, Language
   write(stdout, (english ? "checks passed: " : "通过的检查：") + passed + "/" + all + "\n");
 }
 
-// One input: what the game shows, line by line, after its channel; with `explained`, the
-// level's checks first.
-int judgeOne(int level, std::FILE* in, bool sized, std::uint64_t size, bool explained) {
+// The checks as data (--explain=tsv): a header, then a row a check.
+void explainData(int level, const stages::Trail& trail, Language language) {
+  std::string out = "check\tkey\tstate\tname\thad\tneeded\n";
+  for (int stage = 0; stage < stages::count(level); ++stage) {
+    const char* state = stage < trail.passed    ? "passed"
+                        : stage == trail.passed ? "failed"
+                                                : "not-reached";
+    out += std::to_string(stage + 1) + "\t" + stages::key(level, stage) + "\t" + state + "\t" +
+           stages::name(level, stage, language) + "\t";
+    if (stage == trail.passed) {
+      const stages::Failure failure = stages::failureParts(level, stage, language, trail.seen);
+      out += failure.had + "\t" + failure.needed;
+    } else {
+      out += "\t";
+    }
+    out += "\n";
+  }
+  write(stdout, out);
+}
+
+enum class Explain { None, Text, Data };
+
+// One input: what the game shows, line by line, after its channel; with --explain, the
+// level's checks first; with --explain=tsv, the checks alone as data.
+int judgeOne(int level, std::FILE* in, bool sized, std::uint64_t size, Explain explained) {
   const std::uint32_t wanted = inputverdict::bytesRead(level);
   const std::size_t kept = std::fread(g_kept, 1, wanted, in);
   if (!sized) size = kept + (kept == wanted ? skip(in, UINT64_MAX) : 0);
   stages::Trail trail;
   const display::Verdict verdict = judgeKept(level, size, kept, &trail);
+  const int exitCode = verdict.passed() ? kExitPass : kExitRejected;
   const Language language = languageOf(playerCodePage());
-  if (explained) explain(level, size, trail, language);
+  if (explained == Explain::Data) {
+    explainData(level, trail, language);
+    return exitCode;
+  }
+  if (explained == Explain::Text) explain(level, size, trail, language);
   const LevelTexts& texts = levelInfo(level).texts(language);
   const display::Shown shown = display::shown(level, texts, verdict);
   for (int i = 0; i < shown.count; ++i) {
@@ -173,10 +206,12 @@ int judgeOne(int level, std::FILE* in, bool sized, std::uint64_t size, bool expl
     write(stdout, std::string(line.channel == display::Channel::Notice ? "notice: " : "result: ") +
                       (verdict.text == display::Text::Index ? formatted : line.text) + "\n");
   }
-  return verdict.passed() ? kExitPass : kExitRejected;
+  return exitCode;
 }
 
-int judgeBatch(int level) {
+// Each frame answered by one byte: 0 for a pass and 1 for a rejection, or with `stages` the
+// number of checks passed.
+int judgeBatch(int level, bool stages) {
   binary(stdin);
   binary(stdout);
   const std::uint32_t wanted = inputverdict::bytesRead(level);
@@ -196,9 +231,29 @@ int judgeBatch(int level) {
       return usageError(broken + "after " + std::to_string(read) + " of its " +
                         std::to_string(length) + " bytes");
     }
-    std::fputc(judgeKept(level, length, kept).passed() ? 0 : 1, stdout);
+    stages::Trail trail;
+    const bool passed = judgeKept(level, length, kept, &trail).passed();
+    std::fputc(stages ? trail.passed : passed ? 0 : 1, stdout);
     std::fflush(stdout);
   }
+}
+
+// --levels: what a program driving the levels needs to know of each.
+int printLevels() {
+  static const char* const kInputs[] = {"name", "form", "message", "file"};
+  static const char* const kRepairs[] = {"none", "size", "checksum"};
+  std::string out = "level\tinput\tread\tmin_size\tmax_size\tchecks\trepair\n";
+  for (int level = 1; level <= kLevelCount; ++level) {
+    const FileCheck* file = levelInfo(level).file;
+    out += std::to_string(level) + "\t" + kInputs[static_cast<int>(inputverdict::inputOf(level))] +
+           "\t" + std::to_string(inputverdict::bytesRead(level)) + "\t" +
+           (file != nullptr ? std::to_string(file->minSize) + "\t" + std::to_string(file->maxSize)
+                            : std::string("\t")) +
+           "\t" + std::to_string(stages::count(level)) + "\t" +
+           kRepairs[static_cast<int>(inputverdict::repairOf(level))] + "\n";
+  }
+  write(stdout, out);
+  return kExitPass;
 }
 
 #ifdef _WIN32
@@ -209,30 +264,75 @@ using Arg = char;
 std::FILE* open(const std::filesystem::path& path) { return std::fopen(path.c_str(), "rb"); }
 #endif
 
+constexpr const char* kUsage =
+    "usage: tumblewick-judge [--explain[=text|tsv]] LEVEL FILE (LEVEL 1 to 6, FILE - for "
+    "standard input), tumblewick-judge LEVEL --batch [--stages], or tumblewick-judge --levels";
+
+// The command line: options anywhere, "--" before a FILE that starts with "--".
+struct Command {
+  Explain explain = Explain::None;
+  bool batch = false;
+  bool stages = false;
+  bool levels = false;
+  std::vector<std::filesystem::path> operands;
+};
+
+// Fills `command`; an empty string, or what is wrong with the arguments.
+std::string parse(int argc, const Arg* const* argv, Command& command) {
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::filesystem::path arg(argv[i]);
+    const std::string text = utf8(arg);
+    if (!options || !text.starts_with("--")) {
+      command.operands.push_back(arg);
+    } else if (text == "--") {
+      options = false;
+    } else if (text == "--explain" || text == "--explain=text") {
+      command.explain = Explain::Text;
+    } else if (text == "--explain=tsv") {
+      command.explain = Explain::Data;
+    } else if (text == "--batch") {
+      command.batch = true;
+    } else if (text == "--stages") {
+      command.stages = true;
+    } else if (text == "--levels") {
+      command.levels = true;
+    } else {
+      return "unknown option " + text + "; " + kUsage;
+    }
+  }
+  const std::size_t wanted = command.levels ? 0 : command.batch ? 1 : 2;
+  if (command.levels && (command.batch || command.stages || command.explain != Explain::None)) {
+    return std::string("--levels goes alone; ") + kUsage;
+  }
+  if (command.batch && command.explain != Explain::None) {
+    return std::string("--explain does not go with --batch; ") + kUsage;
+  }
+  if (command.stages && !command.batch) return std::string("--stages goes with --batch; ") + kUsage;
+  if (command.operands.size() != wanted) {
+    return std::string(command.operands.size() < wanted ? "too few" : "too many") + " arguments; " +
+           kUsage;
+  }
+  return {};
+}
+
 int run(int argc, const Arg* const* argv) {
-  const bool explained = argc > 1 && utf8(std::filesystem::path(argv[1])) == "--explain";
-  if (explained) {
-    --argc;
-    ++argv;
+  Command command;
+  if (const std::string problem = parse(argc, argv, command); !problem.empty()) {
+    return usageError(problem);
   }
-  if (argc != 3) {
-    return usageError(
-        std::string(argc < 3 ? "too few" : "too many") +
-        " arguments; usage: tumblewick-judge [--explain] LEVEL FILE (LEVEL 1 to 6, FILE "
-        "- for standard input), or tumblewick-judge LEVEL --batch");
-  }
-  const std::filesystem::path levelArg(argv[1]);
-  const std::filesystem::path fileArg(argv[2]);
-  const std::string levelText = utf8(levelArg);
+  if (command.levels) return printLevels();
+  const std::string levelText = utf8(command.operands[0]);
   if (levelText.size() != 1 || levelText[0] < '1' || levelText[0] > '6') {
     return usageError("the level must be 1 to 6, not \"" + levelText + "\"");
   }
   const int level = levelText[0] - '0';
+  if (command.batch) return judgeBatch(level, command.stages);
+  const std::filesystem::path& fileArg = command.operands[1];
   const std::string name = utf8(fileArg);
-  if (name == "--batch" && !explained) return judgeBatch(level);
   if (name == "-") {
     binary(stdin);
-    return judgeOne(level, stdin, false, 0, explained);
+    return judgeOne(level, stdin, false, 0, command.explain);
   }
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(fileArg, error);
@@ -242,7 +342,7 @@ int run(int argc, const Arg* const* argv) {
   const std::uint64_t size = sized ? std::filesystem::file_size(fileArg, error) : 0;
   std::FILE* in = error ? nullptr : open(fileArg);
   if (in == nullptr) return usageError("cannot read " + name);
-  const int verdict = judgeOne(level, in, sized, size, explained);
+  const int verdict = judgeOne(level, in, sized, size, command.explain);
   std::fclose(in);
   return verdict;
 }
