@@ -7,6 +7,10 @@
 # archive's SHA-256: building a release's tagged commit must give that same SHA-256.
 # Installs the Debian packages it needs first.
 set -euo pipefail
+if [ $# -ne 0 ]; then
+  echo "usage: ./package.sh (it takes no options; unknown: $*)" >&2
+  exit 2
+fi
 . "$(dirname "$0")/scripts/common.sh"
 
 ensure_packages "${game_packages[@]}" "${release_packages[@]}"
