@@ -187,7 +187,7 @@ def minimize(level, path, engine, out, repaired):
 
 
 def level_of(path):
-    found = re.findall(r"level([1-6])", str(path))
+    found = re.findall(r"level(\d+)", str(path))
     return int(found[-1]) if found else None
 
 

@@ -48,7 +48,7 @@ def read_log(run, text):
     mutations = re.findall(r"^MS: \d+ ([^;\n]*)", text, re.M)
     run.mutations = mutations[-1].strip() if mutations else ""
     winner = re.findall(r"Test unit written to (.*)", text)
-    passed = re.search(r"^TUMBLEWICK: level [1-6] passed$", text, re.M)
+    passed = re.search(r"^TUMBLEWICK: level \d+ passed$", text, re.M)
     run.beaten = bool(passed and winner)
     run.winner = rel(winner[-1].strip()) if run.beaten else ""
     if not run.beaten and (not re.search(r"^Done \d+ runs", text, re.M)
@@ -57,7 +57,7 @@ def read_log(run, text):
 
 
 def passes_counted(text):
-    m = re.search(r"^TUMBLEWICK: level [1-6] passed (\d+) times$", text, re.M)
+    m = re.search(r"^TUMBLEWICK: level \d+ passed (\d+) times$", text, re.M)
     return int(m.group(1)) if m else 0
 
 
