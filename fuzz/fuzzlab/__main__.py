@@ -95,6 +95,8 @@ def common():
 
 
 def cmd_level(a, judge):
+    if a.bonus and not prepare([a.engine]):  # the judge tells where a run that found nothing stopped
+        return 1
     if a.bonus or a.reproduce or a.minimize or a.merge:
         return bonus.cmd_bonus(a, judge)
     return commands.cmd_level(a, judge)
@@ -124,9 +126,16 @@ def cmd_bonus(a, judge):
     return 0
 
 
+def cmd_report(a, judge):
+    ensure_packages("lab")
+    if not a.judge and "TUMBLEWICK_JUDGE_BINARY" not in os.environ:
+        build("judge")  # the names of the levels' checks
+    return report(a.check, judge)
+
+
 HANDLERS = {
     **{str(n): cmd_level for n in LEVELS},
-    "table": commands.cmd_table, "soak": commands.cmd_soak, "report": lambda a, judge: cmd_report(a, judge),
+    "table": commands.cmd_table, "soak": commands.cmd_soak, "report": cmd_report,
     "arena": cmd_arena, "bench": commands.cmd_bench, "smoke": commands.cmd_smoke,
     "find-winner": commands.cmd_find_winner, "dedup": cmd_dedup, "bonus": cmd_bonus,
 }
@@ -159,13 +168,6 @@ def parse(argv):
     a.seconds = a.seconds or (30 if a.what in ("arena", "bench") else 60)
     a.jobs = a.jobs or (1 if a.what == "bonus" else len(os.sched_getaffinity(0)))
     return a
-
-
-def cmd_report(a, judge):
-    ensure_packages("lab")
-    if not a.judge and "TUMBLEWICK_JUDGE_BINARY" not in os.environ:
-        build("judge")  # the names of the levels' checks
-    return report(a.check, judge)
 
 
 def main(argv):
