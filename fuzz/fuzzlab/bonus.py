@@ -22,7 +22,11 @@ from .tables import markdown, number
 
 REGRESSIONS = FUZZ / "bonus" / "regressions"
 CSV = DATA / "bonus.csv"
-ENGINE_NAMES = ("libfuzzer", "libfuzzer-repair", "afl")
+# The bonus table's engines: the lab's engine and technique each runs (the repair with value
+# profile, as the ladder's quickest on the levels with a repair).
+BONUS_ENGINES = {"libfuzzer": ("libfuzzer", "plain"), "libfuzzer-repair": ("libfuzzer", "repair+value-profile"),
+                 "afl": ("afl", "plain")}
+ENGINE_NAMES = tuple(BONUS_ENGINES)
 # The report that each level's planted bug gives: what the regression corpus must reproduce.
 EXPECTED = {
     1: "stack-buffer-overflow WRITE",
@@ -124,8 +128,9 @@ def sound_verdict(level, path):
 def bonus_job(level, engine, seed, bound, judge, found):
     """A run of ENGINE (libfuzzer, libfuzzer-repair or afl) on the level's bonus target; what
     it found goes into FOUND."""
-    base, repair = ("afl" if engine == "afl" else "libfuzzer"), engine == "libfuzzer-repair"
-    job = make_job(level, base, "repair" if repair else "plain", seed, bound, judge, folder="bonus")
+    base, technique = BONUS_ENGINES[engine]
+    repair = "repair" in technique.split("+")
+    job = make_job(level, base, technique, seed, bound, judge, folder="bonus")
     job.dir = job.dir.with_name(f"level{level}-{engine}-seed{seed}")
     job.binary = bonus_binary(level, base, repair)
     job.target = job.binary.name
@@ -271,7 +276,7 @@ FIELDS = ["level", "engine", "trial", "found", "execs", "seconds", "kind", "firs
 
 def row_of(job, found, judge, repaired):
     r, f = job.run, found[job.dir.name]
-    engine = "libfuzzer-repair" if r.technique == "repair" else r.engine
+    engine = next(e for e, used in BONUS_ENGINES.items() if used == (r.engine, r.technique))
     row = {"level": r.level, "engine": engine, "trial": r.seed, "found": int(bool(f["crash"])),
            "execs": r.executions, "seconds": f"{r.seconds:.1f}", "kind": f["kind"], "first_bytes": "",
            "minimized_bytes": "", "stopped_by": ""}
