@@ -58,7 +58,7 @@ def folder(text):
 def common():
     """The options every command takes, as it always has."""
     p = argparse.ArgumentParser(add_help=False)
-    p.add_argument("--engine", default="libfuzzer", choices=list(ENGINES))
+    p.add_argument("--engine", choices=list(ENGINES))
     p.add_argument("--seconds", type=int)
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--trials", "--seeds", type=int)

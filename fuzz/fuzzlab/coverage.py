@@ -9,6 +9,7 @@ from pathlib import Path
 from .builds import BUILDS, build, ensure_packages
 from .config import DATA, ENGINE_LABELS, LAB, REPO, rel, say
 from .plots import PICTURE_WORDS
+from .stats import won
 
 COVERAGE = DATA / "coverage"
 EXCERPT_WORDS = ("{engine}（赢了 {k}/{n}），种子 1 那次运行的最终语料：",
@@ -24,13 +25,13 @@ def coverage_excerpts(runs, lang, folder=COVERAGE):
         if len(have) < 2:
             continue
         group = {e: [r for r in runs if r.level == level and r.engine == e] for e in have}
-        won = {e: sum(r.beaten for r in group[e]) for e in have}
-        worst = min(have, key=lambda e: won[e])
-        best = max(reversed(have), key=lambda e: won[e])
+        wins = {e: sum(won(r) for r in group[e]) for e in have}
+        worst = min(have, key=lambda e: wins[e])
+        best = max(reversed(have), key=lambda e: wins[e])
         lines += ["**" + PICTURE_WORDS["level"][lang == "en"].format(level) + "**", ""]
         for e in (worst, best):
             excerpt_lines = (folder / f"level{level}-{e}.txt").read_text().rstrip("\n").splitlines()
-            lines += [EXCERPT_WORDS[lang == "en"].format(engine=ENGINE_LABELS[e], k=won[e], n=len(group[e])),
+            lines += [EXCERPT_WORDS[lang == "en"].format(engine=ENGINE_LABELS[e], k=wins[e], n=len(group[e])),
                       "", "```text", *excerpt_lines, "```", ""]
     return lines[:-1]
 

@@ -3,7 +3,7 @@ import statistics
 
 from .config import ENGINE_LABELS
 from .stages import fallen
-from .stats import cells
+from .stats import cells, won
 from .tables import word
 
 PICTURE_WORDS = {
@@ -44,7 +44,7 @@ def curves(runs, lang, path, key="engine"):
         here = [n for n in names if (level, n) in groups]
         for colour, name in zip(plt.get_cmap("tab10").colors, here):
             group = groups[level, name]
-            wins = sorted(max(r.executions, 1) for r in group if r.beaten)
+            wins = sorted(max(r.executions, 1) for r in group if won(r))
             end = max(max(r.executions for r in group), 1)
             xs = [1] + wins + [end]
             ys = [0] + [(i + 1) / len(group) for i in range(len(wins))] + [len(wins) / len(group)]
@@ -109,13 +109,13 @@ def overview(runs, lang, path):
     groups = cells(runs, "engine")
     levels = sorted({lv for lv, _ in groups})
     names = [e for e in ENGINE_LABELS if any(n == e for _, n in groups)]
-    share = [[sum(r.beaten for r in groups[lv, e]) / len(groups[lv, e]) for e in names] for lv in levels]
+    share = [[sum(won(r) for r in groups[lv, e]) / len(groups[lv, e]) for e in names] for lv in levels]
     fig, ax = plt.subplots(figsize=(6.4, 4.8))
     ax.imshow(share, cmap="Greens", vmin=0, vmax=1.3, aspect="auto")
     for i, lv in enumerate(levels):
         for j, e in enumerate(names):
             g = groups[lv, e]
-            ax.text(j, i, f"{sum(r.beaten for r in g)}/{len(g)}", ha="center", va="center", fontsize=13)
+            ax.text(j, i, f"{sum(won(r) for r in g)}/{len(g)}", ha="center", va="center", fontsize=13)
     ax.set_xticks(range(len(names)), [ENGINE_LABELS[e] for e in names])
     ax.set_yticks(range(len(levels)), [PICTURE_WORDS["level"][lang == "en"].format(lv) for lv in levels])
     ax.set_xlabel(PICTURE_WORDS["engines"][lang == "en"])

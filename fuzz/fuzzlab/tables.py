@@ -5,7 +5,7 @@ import statistics
 from .config import DATA, ENGINE_LABELS
 from .runs import read_runs
 from .stages import furthest_mode
-from .stats import cells, pairs, summary
+from .stats import cells, pairs, summary, won
 
 WORDS = {
     "level": ("关卡", "Level"), "engine": ("引擎", "Engine"), "technique": ("技巧", "Technique"),
@@ -71,9 +71,9 @@ def runs_table(runs, lang, key="engine"):
     """k of N, and the medians with their interquartile ranges, a row per level and KEY."""
     head = [word("level", lang), word(key, lang), word("beaten", lang),
             word("executions", lang), word("seconds", lang), word("unbeaten", lang)]
-    rows = [(level, name, f"{sum(r.beaten for r in group)}/{len(group)}",
+    rows = [(level, name, f"{sum(won(r) for r in group)}/{len(group)}",
              spread(group, "executions"), spread(group, "seconds"),
-             number(statistics.median([r.executions for r in group if not r.beaten] or [None])))
+             number(statistics.median([r.executions for r in group if not won(r)] or [None])))
             for (level, name), group in cells(runs, key).items()]
     return caption(runs, lang, key) + markdown(head, rows)
 
@@ -95,7 +95,7 @@ def engines_in(runs):
 def grid_table(runs, lang):
     names = engines_in(runs)
     groups = cells(runs, "engine")
-    rows = [[level] + [f"{sum(r.beaten for r in groups[level, e])}/{len(groups[level, e])}"
+    rows = [[level] + [f"{sum(won(r) for r in groups[level, e])}/{len(groups[level, e])}"
                        for e in names] for level in sorted({r.level for r in runs})]
     return markdown([word("level", lang)] + [ENGINE_LABELS[e] for e in names], rows)
 
@@ -126,7 +126,7 @@ def change_table(runs, lang, before="ladder_3seeds_60s.csv"):
     rows = []
     for key in (k for k in old if k in new):
         o, n = old[key], new[key]
-        ko, kn = sum(r.beaten for r in o), sum(r.beaten for r in n)
+        ko, kn = sum(won(r) for r in o), sum(won(r) for r in n)
         p_won = fisher_exact([[ko, len(o) - ko], [kn, len(n) - kn]])[1]
         p_execs = "-"
         if ko == len(o) and kn == len(n) and len({r.executions for r in o + n}) > 1:
