@@ -7,11 +7,12 @@ import argparse
 import os
 import signal
 import sys
-from pathlib import Path
+import traceback
 
 from . import bonus, commands
 from .builds import BUILDS, build, ensure_packages
-from .config import LEVELS, LabError, say
+from .arguments import Usage, file, folder, path, positive
+from .config import LAB, LEVELS, LabError, rel, say
 from .engines import ENGINES
 from .engines.arena import cmd_arena
 from .engines.libfuzzer import TECHNIQUES
@@ -46,33 +47,24 @@ Common: --jobs J (parallel runs, default the number of cores), --seed S (first r
 Every run appends one JSON line to build/lab/runs.jsonl."""
 
 
-class Usage(argparse.ArgumentParser):
-    def error(self, message):
-        raise LabError(f"{message}\n{USAGE}")
-
-
-def folder(text):
-    return Path(text).resolve()
-
-
 def common():
     """The options every command takes, as it always has."""
     p = argparse.ArgumentParser(add_help=False)
     p.add_argument("--engine", choices=list(ENGINES))
-    p.add_argument("--seconds", type=int)
-    p.add_argument("--seed", type=int, default=1)
-    p.add_argument("--trials", "--seeds", type=int)
-    p.add_argument("--jobs", type=int, default=len(os.sched_getaffinity(0)))
-    p.add_argument("--runs", type=int, default=1000000)
+    p.add_argument("--seconds", type=positive)
+    p.add_argument("--seed", type=positive, default=1)
+    p.add_argument("--trials", "--seeds", type=positive)
+    p.add_argument("--jobs", type=positive, default=len(os.sched_getaffinity(0)))
+    p.add_argument("--runs", type=positive, default=1000000)
     p.add_argument("--compare", "--techniques", action="store_true")
     p.add_argument("--corpus", type=folder)
-    p.add_argument("--data", type=folder)
+    p.add_argument("--data", type=path)
     p.add_argument("--levels", type=int, nargs="+", choices=LEVELS)
     p.add_argument("--check", action="store_true")
     p.add_argument("--explain", action="store_true")
     p.add_argument("--coverage", action="store_true")
     p.add_argument("--from", dest="source", type=folder)
-    p.add_argument("--judge", type=folder)
+    p.add_argument("--judge", type=file)
     p.add_argument("--plain", action="store_const", const=None, dest="unused")
     for t in TECHNIQUES:
         if t != "plain":
@@ -93,11 +85,11 @@ def parse(argv):
     command = argv[argv.index("--") + 1:] if "--" in argv else []
     argv = argv[:argv.index("--")] if "--" in argv else argv
     p = Usage(prog="fuzz.sh", add_help=False)
-    sub = p.add_subparsers(dest="what", required=True)
+    sub = p.add_subparsers(dest="what", metavar="COMMAND", required=True)
     for name in HANDLERS:
         s = sub.add_parser(name, parents=[common()], add_help=False)
         if name == "find-winner":
-            s.add_argument("out")
+            s.add_argument("out", type=path)
             s.add_argument("winner_levels", metavar="LEVEL", type=int, nargs="*")
     a = p.parse_args(argv)
     a.command = command
@@ -123,8 +115,33 @@ BONUS_FLAGS = {"--bonus", "--reproduce", "--minimize", "--merge"}
 
 
 def main(argv):
-    if argv and (argv[0] in ("bonus", "dedup") or BONUS_FLAGS & set(argv)):
-        return bonus.main(argv[1:] if argv[0] == "bonus" else argv)
+    if argv and argv[0] in ("-h", "--help", "help"):
+        print(USAGE)
+        return 0
+    if not argv:
+        say(f"which command?\n{USAGE}")
+        return 2
+    try:
+        return run(argv)
+    except Exception as err:  # one line for the user; the whole story for whoever fixes it
+        log = LAB / "error.log"
+        try:
+            log.parent.mkdir(parents=True, exist_ok=True)
+            log.write_text(traceback.format_exc())
+            where = f"; details in {rel(log)}"
+        except OSError:
+            where = ""
+        say(f"the lab stopped on an unexpected error ({type(err).__name__}: {err}){where}")
+        return 70
+
+
+def run(argv):
+    if argv[0] in ("bonus", "dedup") or BONUS_FLAGS & set(argv):
+        try:
+            return bonus.main(argv[1:] if argv[0] == "bonus" else argv)
+        except LabError as err:
+            say(str(err))
+            return 2
     try:
         a = parse(argv)
     except LabError as err:

@@ -26,6 +26,7 @@ import sys
 import time
 from concurrent.futures import ThreadPoolExecutor
 
+from .arguments import Usage, file, folder, path, positive, shown
 from .config import BUILD as _BUILD, REPO as _REPO, LabError
 
 REPO = str(_REPO)
@@ -395,8 +396,7 @@ def trial(level, engine, seed, seconds):
 
 
 def measure(args):
-    levels = [int(n) for n in args.levels.split(",")]
-    engines = args.engines.split(",")
+    levels, engines = args.levels, args.engines
     build("libfuzzer", [f"level{n}{s}" for n in levels for s in ("", "_bonus")] +
           [f"level{n}_bonus_repair" for n in levels if n in REPAIRED])
     if "afl" in engines:
@@ -467,29 +467,49 @@ def table(path, lang):
 
 # ---- the command line ------------------------------------------------------------------------
 
+ENGINE_NAMES = ("libfuzzer", "libfuzzer-repair", "afl")
+
+
+def level_list(text):
+    try:
+        levels = [int(n) for n in text.split(",")]
+    except ValueError:
+        levels = []
+    if not levels or set(levels) - set(LEVELS):
+        raise argparse.ArgumentTypeError(f"{shown(text)!r}: levels 1 to 6, as 1,2,3")
+    return levels
+
+
+def engine_list(text):
+    engines = text.split(",")
+    if set(engines) - set(ENGINE_NAMES):
+        raise argparse.ArgumentTypeError(f"{shown(text)!r}: engines of {','.join(ENGINE_NAMES)}")
+    return engines
+
 def main(argv):
-    parser = argparse.ArgumentParser(prog="fuzz.sh", description=__doc__.split("\n\n")[0],
-                                     formatter_class=argparse.RawDescriptionHelpFormatter,
-                                     usage=__doc__.split("\n\n", 1)[1])
+    parser = Usage(prog="fuzz.sh", description=__doc__.split("\n\n")[0],
+                   formatter_class=argparse.RawDescriptionHelpFormatter, usage=__doc__.split("\n\n", 1)[1])
     parser.add_argument("what", help="LEVEL 1-6, dedup, regress, measure or table")
-    parser.add_argument("folders", nargs="*")
+    parser.add_argument("folders", metavar="DIR", nargs="*", type=lambda t: str(folder(t)))
     parser.add_argument("--bonus", action="store_true")
-    parser.add_argument("--reproduce", metavar="FILE")
-    parser.add_argument("--minimize", metavar="FILE")
+    parser.add_argument("--reproduce", metavar="FILE", type=lambda t: str(file(t)))
+    parser.add_argument("--minimize", metavar="FILE", type=lambda t: str(file(t)))
     parser.add_argument("--merge", action="store_true")
     parser.add_argument("--engine", default="libfuzzer", choices=["libfuzzer", "afl"])
-    parser.add_argument("--seconds", type=int, default=60)
-    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--seconds", type=positive, default=60)
+    parser.add_argument("--seed", type=positive, default=1)
     parser.add_argument("--repair", action="store_true")
-    parser.add_argument("--out")
-    parser.add_argument("--trials", type=int, default=10)
-    parser.add_argument("--jobs", type=int, default=1)
-    parser.add_argument("--levels", default="1,2,3,4,5,6")
-    parser.add_argument("--engines", default="libfuzzer,libfuzzer-repair,afl")
+    parser.add_argument("--out", type=lambda t: str(path(t)))
+    parser.add_argument("--trials", type=positive, default=10)
+    parser.add_argument("--jobs", type=positive, default=1)
+    parser.add_argument("--levels", default="1,2,3,4,5,6", type=level_list)
+    parser.add_argument("--engines", default="libfuzzer,libfuzzer-repair,afl", type=engine_list)
     parser.add_argument("--lang", default="en", choices=["en", "zh"])
     args = parser.parse_intermixed_args(argv)
 
     if args.what == "dedup":
+        if not args.folders:
+            parser.error("dedup: which folders?")
         build("libfuzzer", [f"level{n}_bonus" for n in LEVELS])
         dedup(args.folders)
         return 0
@@ -510,6 +530,8 @@ def main(argv):
     level = int(args.what)
     if args.repair and level not in REPAIRED:
         parser.error("--repair: levels 4 and 6 only")
+    if args.merge and not args.folders:
+        parser.error("--merge: which folders?")
     targets = [f"level{level}_bonus", f"level{level}"] + (
         [f"level{level}_bonus_repair"] if level in REPAIRED else [])
     build("libfuzzer", targets)

@@ -9,8 +9,8 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "fuzz"))
-from fuzzlab import procs, report, schedule, stats  # noqa: E402
-from fuzzlab.engines import arena  # noqa: E402
+from fuzzlab import procs, report, schedule, stages, stats  # noqa: E402
+from fuzzlab.engines import arena, libfuzzer  # noqa: E402
 from fuzzlab.judge import Judge  # noqa: E402
 from fuzzlab.runs import Run  # noqa: E402
 
@@ -30,6 +30,19 @@ class Statistics(unittest.TestCase):
         self.assertEqual(stats.kaplan_meier(r, "executions"), [(10, Fraction(1, 2)), (20, Fraction(1, 4))])
         self.assertEqual(stats.summary(r, "executions"), (10, 10, 20))
         self.assertEqual(stats.summary(runs((3, False)), "seconds"), (None, None, None))
+
+    def test_a_win_past_the_bound_is_censored_at_the_bound(self):
+        # At a 30 s bound: won at 10 and 20, "won" at 30.1 and stopped unbeaten at 31.5. Both late
+        # ones are censored at 30: S = 3/4 after 10, 1/2 after 20, and never 1/4 within the bound.
+        r = [Run(6, "x", bound=30, seconds=t, beaten=w) for t, w in ((10, True), (30.1, True), (20, True), (31.5, False))]
+        self.assertEqual(stats.summary(r, "seconds"), (20, 10, None))
+        self.assertEqual(stats.time_to_win(r), [10, 30, 20, 30])
+
+    def test_libfuzzer_wins_by_the_targets_clock(self):
+        # A level-6 stage log as the target wrote it; the process itself ran 30.10 s.
+        points = stages.stage_log_points("2 10 0.06\n3 4411995 20.80\n4 4695619 29.89\n")
+        self.assertEqual(libfuzzer.won_at_target_clock(points, 4), 29.89)
+        self.assertIsNone(libfuzzer.won_at_target_clock(points[:2], 4))
 
     def test_a12_counts_censored_runs_as_the_bound_and_ties_half(self):
         a, b = runs((1, True), (2, True), (9, False)), runs((2, True), (8, False), (9, False))
