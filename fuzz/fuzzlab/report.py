@@ -8,7 +8,7 @@ from .config import DATA, GUIDES, REPO, rel, say
 from .coverage import coverage_excerpts
 from .hints import HINTS, HINTS_TXT, hints_text, learners_path
 from .plots import PICTURES
-from .runs import read_runs
+from .runs import read_runs, technique_runs
 from .tables import (change_table, grid_table, gui_speed_table, judge_speed_table, runs_table, stages_table,
                      tests_table)
 
@@ -22,8 +22,8 @@ class Table:
     render: object  # (path of the CSV, language, judge) -> Markdown lines
 
 
-def from_runs(render, **kw):
-    return lambda path, lang, judge: render(read_runs(path), lang, **kw)
+def from_runs(render, read=read_runs, **kw):
+    return lambda path, lang, judge: render(read(path), lang, **kw)
 
 
 def with_checks(render):
@@ -45,8 +45,8 @@ TABLES = (
     Table("learners-path", "ladder.csv", with_checks(learners_path)),
     Table("coverage", "ladder.csv", from_runs(coverage_excerpts)),
     Table("crc-wall", "crc_wall.csv", crc_wall),
-    Table("techniques", "techniques.csv", from_runs(runs_table, key="technique")),
-    Table("techniques-tests", "techniques.csv", from_runs(tests_table, key="technique")),
+    Table("techniques", "techniques.csv", from_runs(runs_table, technique_runs, key="technique")),
+    Table("techniques-tests", "techniques.csv", from_runs(tests_table, technique_runs, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
     Table("judge-speed", "judge_speed.csv", lambda path, lang, judge: judge_speed_table(path, lang)),
     Table("bonus", "bonus.csv", lambda path, lang, judge: bonus.table(path, lang).splitlines()),
@@ -104,9 +104,9 @@ def report(check, judge, guides=GUIDES, data=DATA):
     if check:
         print("\n".join(problems) or "the guides' measured tables match docs/data")
         return 1 if problems else 0
-    for name, csv_name, draw in PICTURES:
+    for name, csv_name, read, draw in PICTURES:
         if (data / csv_name).exists():
             for lang in guides:
-                draw(read_runs(data / csv_name), lang, REPO / "docs" / "lab" / f"{name}.{lang}.png")
+                draw(read(data / csv_name), lang, REPO / "docs" / "lab" / f"{name}.{lang}.png", judge)
             say(f"drew docs/lab/{name}.*.png")
     return 0

@@ -23,6 +23,8 @@ WORDS = {
     "won": ("全部通过", "passed all"),
     "stages_caption": ("每格：多数试验到达的最远一项检查（第几项和它的名字），以及这样的试验次数。",
                        "Each cell: the furthest check that most trials reached (its number and name), and in how many."),
+    "plain_is_ladder": ("plain 一行就是阶梯表里 libFuzzer 那一格：同一批运行。",
+                        "The plain rows are the ladder's libFuzzer cells: the same runs."),
     "load": ("运行开始时机器的平均负载为 {low:.1f} 到 {high:.1f}。",
              "The machine's load average when the runs started: {low:.1f} to {high:.1f}."),
     "judge.one-input": ("每个进程一个输入（次/秒）", "one input per process (/s)"),
@@ -61,6 +63,8 @@ def caption(runs, lang, key):
     seeds = sorted({r.seed for r in runs})
     n = max(len(v) for v in cells(runs, key).values())
     text = word("caption", lang).format(bound=max(r.bound for r in runs), n=n, first=seeds[0], last=seeds[-1])
+    if key == "technique" and any(r.engine == "libfuzzer" and r.technique == "plain" for r in runs):
+        text += (" " if lang == "en" else "") + word("plain_is_ladder", lang)
     if any(r.load for r in runs):
         text += (" " if lang == "en" else "") + word("load", lang).format(
             low=min(r.load for r in runs), high=max(r.load for r in runs))
