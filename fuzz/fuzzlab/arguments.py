@@ -58,6 +58,6 @@ def folder(text):
 def file(text):
     p = path(text)
     if not p.is_file():
-        raise argparse.ArgumentTypeError(
-            f"{text}: {'a folder, not a file' if p.is_dir() else 'not a regular file' if p.exists() else 'no such file'}")
+        why = "a folder, not a file" if p.is_dir() else "not a regular file" if p.exists() else "no such file"
+        raise argparse.ArgumentTypeError(f"{shown(text)}: {why}")
     return p

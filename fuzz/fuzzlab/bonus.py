@@ -26,7 +26,8 @@ import sys
 import time
 from concurrent.futures import ThreadPoolExecutor
 
-from .arguments import Usage, file, folder, path, positive, shown
+from . import arguments
+from .arguments import Usage, positive, shown
 from .config import BUILD as _BUILD, REPO as _REPO, LabError
 
 REPO = str(_REPO)
@@ -490,16 +491,16 @@ def main(argv):
     parser = Usage(prog="fuzz.sh", description=__doc__.split("\n\n")[0],
                    formatter_class=argparse.RawDescriptionHelpFormatter, usage=__doc__.split("\n\n", 1)[1])
     parser.add_argument("what", help="LEVEL 1-6, dedup, regress, measure or table")
-    parser.add_argument("folders", metavar="DIR", nargs="*", type=lambda t: str(folder(t)))
+    parser.add_argument("folders", metavar="DIR", nargs="*", type=lambda t: str(arguments.folder(t)))
     parser.add_argument("--bonus", action="store_true")
-    parser.add_argument("--reproduce", metavar="FILE", type=lambda t: str(file(t)))
-    parser.add_argument("--minimize", metavar="FILE", type=lambda t: str(file(t)))
+    parser.add_argument("--reproduce", metavar="FILE", type=lambda t: str(arguments.file(t)))
+    parser.add_argument("--minimize", metavar="FILE", type=lambda t: str(arguments.file(t)))
     parser.add_argument("--merge", action="store_true")
     parser.add_argument("--engine", default="libfuzzer", choices=["libfuzzer", "afl"])
     parser.add_argument("--seconds", type=positive, default=60)
     parser.add_argument("--seed", type=positive, default=1)
     parser.add_argument("--repair", action="store_true")
-    parser.add_argument("--out", type=lambda t: str(path(t)))
+    parser.add_argument("--out", type=lambda t: str(arguments.path(t)))
     parser.add_argument("--trials", type=positive, default=10)
     parser.add_argument("--jobs", type=positive, default=1)
     parser.add_argument("--levels", default="1,2,3,4,5,6", type=level_list)

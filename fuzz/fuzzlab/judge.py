@@ -111,7 +111,11 @@ class Judge:
     def passes(self, level, path):
         return self._run([level, path]).returncode == 0
 
+    def shown(self, level, path, lang="en"):
+        """What the judge shows for the input, line by line, each after its channel."""
+        return self._run([level, path], lang).stdout.decode(errors="replace").rstrip("\n").splitlines()
+
     def verdict(self, level, path):
         """The last line the judge shows for the input, without its channel."""
-        said = self._run([level, path]).stdout.decode(errors="replace").strip().splitlines()
+        said = self.shown(level, path)
         return said[-1].partition(": ")[2] if said else ""

@@ -12,9 +12,11 @@ PICTURE_WORDS = {
     "y": ("已赢的试验比例", "Share of trials won"),
     "overview": ("阶梯：每格赢的试验次数", "The ladder: trials won per cell"),
     "engines": ("引擎", "Engine"), "levels": ("关卡", "Level"),
-    "stage": ("到达的检查（试验平均）：线重合处一条画在另一条里面", "Check reached (mean of trials); where lines coincide, one is drawn inside the other"),
+    "stage": ("到达的检查（试验平均）：线重合处一条画在另一条里面",
+              "Check reached (mean of trials); where lines coincide, one is drawn inside the other"),
     "end": ("每条线末端的点：该格最长那次试验停下的地方（执行次数），以及到那时赢的试验比例",
-            "The dot at the end of each line: where the cell's longest trial stopped (its executions) and the share won by then"),
+            "The dot at the end of each line: where the cell's longest trial stopped (its executions) and the "
+            "share won by then"),
 }
 
 
@@ -114,12 +116,14 @@ def stage_curves(runs, lang, path, judge):
             xs = marks + [end]
             ys = [statistics.mean(1 + sum(1 for x in fallen(r) if x and max(x[0], 1) <= t) for r in group)
                   for t in xs]
-            ax.step(xs, ys, where="post", color=colour, lw=width, solid_capstyle="butt", label=ENGINE_LABELS[e])
+            ax.step(xs, ys, where="post", color=colour, lw=width, solid_capstyle="butt",
+                    label=ENGINE_LABELS[e])
         ax.set_xscale("log")
         ax.set_xlim(1, 2e8)
         ax.set_ylim(0.7, len(names) + 1.3)
         ax.set_yticks(range(1, len(names) + 2),
-                      [wrapped(f"{n}. {name}", 16 if lang == "zh" else 30) for n, name in enumerate(names, 1)] + [word("won", lang)], fontsize=7)
+                      [wrapped(f"{n}. {name}", 16 if lang == "zh" else 30) for n, name in enumerate(names, 1)]
+                      + [word("won", lang)], fontsize=7)
         ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
         ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
         ax.grid(alpha=0.3)

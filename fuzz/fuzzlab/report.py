@@ -2,9 +2,11 @@
 data."""
 import dataclasses
 import re
+import tempfile
+from pathlib import Path
 
 from . import bonus
-from .config import DATA, GUIDES, REPO, rel, say
+from .config import DATA, GUIDES, REPO, LabError, rel, say
 from .coverage import coverage_excerpts
 from .hints import HINTS, HINTS_TXT, hints_text, learners_path
 from .plots import PICTURES
@@ -60,6 +62,54 @@ def block(name):
     return re.compile(rf"(<!-- lab:{re.escape(name)} -->\n)(.*?)(<!-- /lab:{re.escape(name)} -->)", re.S)
 
 
+# What the judge says, quoted in a guide: <!-- said:LEVEL:CHECK:INPUT -->TEXT<!-- /said -->,
+# TEXT being what the judge shows for INPUT, which must fail at the check keyed CHECK (or
+# "pass"). INPUT is a file of the repository, or bytes:HEX:SIZE, those bytes padded with zeros.
+SAID = re.compile(r"(<!-- said:(\d):([\w-]+):(\S+) -->)(.*?)(<!-- /said -->)", re.S)
+# The judge's examples: each line "$ COMMAND" with its input, then what the judge says.
+EXAMPLES = {"zh": "$ export LANG=zh_CN.UTF-8      # 中文；其他语言环境下裁判程序说英文", "en": ""}
+EXAMPLE_RUNS = ((6, "resources/02.ZIP", True), (2, "fuzz/corpus/level2/form.bin", False))
+
+
+def probe(spec, folder):
+    if not spec.startswith("bytes:"):
+        return REPO / spec
+    _, hexes, size = spec.split(":")
+    data = bytes.fromhex(hexes)
+    path = Path(folder) / spec.replace(":", "-")
+    path.write_bytes(data + bytes(int(size) - len(data)))
+    return path
+
+
+def said(judge, level, key, spec, lang, folder):
+    path = probe(spec, folder)
+    failed = [r["key"] for r in judge.explain(level, path) if r["state"] == "failed"] or ["pass"]
+    if failed != [key]:
+        raise LabError(f"a guide quotes level {level}'s {key} for {spec}, which the judge finds {failed[0]}")
+    return judge.shown(level, path, lang)[-1].partition(": ")[2]
+
+
+def example(judge, lang):
+    lines = ["```"] + ([EXAMPLES[lang]] if EXAMPLES[lang] else [])
+    for level, spec, status in EXAMPLE_RUNS:
+        lines.append(f"$ build/judge/tumblewick-judge {level} {spec}" + ("; echo $?" if status else ""))
+        lines += judge.shown(level, REPO / spec, lang)
+        if status:
+            lines.append(str(0 if judge.passes(level, REPO / spec) else 1))
+    return lines + ["```"]
+
+
+def quotes(text, lang, judge):
+    """TEXT with what it quotes of the judge said anew, as the level table has it."""
+    with tempfile.TemporaryDirectory() as folder:
+        text = SAID.sub(lambda m: m.group(1) + said(judge, int(m.group(2)), m.group(3), m.group(4), lang, folder)
+                        + m.group(6), text)
+    if block("judge-examples").search(text):
+        body = "\n".join(example(judge, lang)) + "\n"
+        text = block("judge-examples").sub(lambda m: m.group(1) + body + m.group(3), text)
+    return text
+
+
 def rendered(text, lang, judge, data=DATA, tables=TABLES):
     """TEXT with every measured table that has data and markers rendered anew."""
     for t in tables:
@@ -67,7 +117,7 @@ def rendered(text, lang, judge, data=DATA, tables=TABLES):
         if path.exists() and block(t.name).search(text):
             body = "\n".join(t.render(path, lang, judge)) + "\n"
             text = block(t.name).sub(lambda m: m.group(1) + body + m.group(3), text)
-    return text
+    return quotes(text, lang, judge)
 
 
 def mismatches(texts):

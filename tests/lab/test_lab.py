@@ -9,7 +9,8 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "fuzz"))
-from fuzzlab import procs, report, schedule, stages, stats  # noqa: E402
+from fuzzlab import coverage, procs, report, schedule, stages, stats  # noqa: E402
+from fuzzlab.config import LabError  # noqa: E402
 from fuzzlab.engines import arena, libfuzzer  # noqa: E402
 from fuzzlab.judge import Judge  # noqa: E402
 from fuzzlab.runs import Run  # noqa: E402
@@ -53,11 +54,26 @@ class Statistics(unittest.TestCase):
         self.assertEqual(stats.mann_whitney([30, 30], [30, 30]), (2.0, 1.0))
         self.assertLess(stats.mann_whitney([1] * 10, [30] * 10)[1], 0.001)
 
+    def test_coverage_counts_read_the_way_round_the_check_is_written(self):
+        # llvm-cov counts `if (!check(...))` as the negation: both inputs passed `size != 0`.
+        lines = ["        2 |   if (!stages::check(trail, size != 0, seen)) return Step::Empty;",
+                 "          |     -> true 0, false 2",
+                 "        2 |   if (!check(trail, head[0] == 0x42 && head[1] == 0x4D, {head[0], head[1]})) {",
+                 "          |     -> true 0, false 2", "          |     -> true 2, false 0", "          |     -> true 1, false 1",
+                 "        2 |   return check(trail, stated > size + 256u, {stated, size})", "          |     -> true 1, false 1"]
+        self.assertEqual([x.split("-> ")[1] for x in coverage.readable(lines) if "->" in x],
+                         ["check passed 2, failed 0", "check passed 2, failed 0", "`head[0] == 0x42` true 2, false 0",
+                          "`head[1] == 0x4D` true 1, false 1", "check passed 1, failed 1"])
+
     def test_report_renders_a_stale_table_anew(self):
-        stale = "<!-- lab:ladder -->\n| 1 | zzuf | 9/9 |\n<!-- /lab:ladder -->\n"
+        stale = ("<!-- lab:ladder -->\n| 1 | zzuf | 9/9 |\n<!-- /lab:ladder -->\n"
+                 '"<!-- said:4:equation:bytes:000000040000000100000001:4096 -->has gone off<!-- /said -->"\n')
         fresh = report.rendered(stale, "en", JUDGE)
         self.assertNotIn("9/9", fresh)
+        self.assertIn("-->Error: the little sesame has gone bad.<!--", fresh)
         self.assertEqual(report.rendered(fresh, "en", JUDGE), fresh)
+        with self.assertRaises(LabError):  # a quote whose input fails elsewhere than it says
+            report.rendered("<!-- said:4:equation:bytes::4096 -->x<!-- /said -->", "en", JUDGE)
 
 
 class Arena(unittest.TestCase):
