@@ -5,7 +5,7 @@ from .config import ENGINE_LABELS
 from .runs import read_runs, technique_runs
 from .stages import fallen
 from .stats import cells, won
-from .tables import word
+from .tables import named, word
 
 PICTURE_WORDS = {
     "level": ("第 {} 关", "Level {}"), "x": ("执行次数（对数刻度）", "Executions (log scale)"),
@@ -42,10 +42,6 @@ def save(fig, path):
 WIDTHS = (6, 4.2, 2.8, 1.6, 1.1, 0.7)
 
 
-def label(name, key):
-    return ENGINE_LABELS.get(name, name) if key == "engine" else name
-
-
 def grid(plt, count, width=4, height=3.6):
     columns = min(3, count)
     rows = (count + columns - 1) // columns
@@ -77,7 +73,7 @@ def curves(runs, lang, path, key="engine"):
             xs = [1] + wins + [end]
             ys = [0] + [(i + 1) / len(group) for i in range(len(wins))] + [len(wins) / len(group)]
             ax.step(xs, ys, where="post", color=colour, lw=width, solid_capstyle="butt",
-                    label=f"{label(name, key)} ({len(wins)}/{len(group)})")
+                    label=f"{named(name, key)} ({len(wins)}/{len(group)})")
             ax.plot(xs[-1:], ys[-1:], "o", color=colour, ms=5, mec="black", mew=0.5)
         ax.set_xscale("log")
         ax.set_xlim(1, 2e8)

@@ -54,6 +54,11 @@ def spread(runs, by):
     return f"{number(median, s)} ({number(low, s)}–{number(high, s)})"
 
 
+def named(name, key="engine"):
+    """An engine as every table and picture names it; techniques by their option."""
+    return ENGINE_LABELS.get(name, name) if key == "engine" else name
+
+
 def markdown(head, rows):
     lines = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
     return lines + ["| " + " | ".join(str(c) for c in row) + " |" for row in rows]
@@ -75,7 +80,7 @@ def runs_table(runs, lang, key="engine"):
     """k of N, and the medians with their interquartile ranges, a row per level and KEY."""
     head = [word("level", lang), word(key, lang), word("beaten", lang),
             word("executions", lang), word("seconds", lang), word("unbeaten", lang)]
-    rows = [(level, name, f"{sum(won(r) for r in group)}/{len(group)}",
+    rows = [(level, named(name, key), f"{sum(won(r) for r in group)}/{len(group)}",
              spread(group, "executions"), spread(group, "seconds"),
              number(statistics.median([r.executions for r in group if not won(r)] or [None])))
             for (level, name), group in cells(runs, key).items()]
@@ -88,7 +93,8 @@ def probability(p):
 
 def tests_table(runs, lang, key="engine", focus=None):
     head = [word("level", lang), "A", "B", word("a12", lang), word("p", lang)]
-    rows = [(level, a, b, f"{x:.2f}", probability(p)) for level, a, b, x, p in pairs(runs, key, focus)]
+    rows = [(level, named(a, key), named(b, key), f"{x:.2f}", probability(p))
+            for level, a, b, x, p in pairs(runs, key, focus)]
     return markdown(head, rows)
 
 
@@ -135,7 +141,7 @@ def change_table(runs, lang, before="ladder_3seeds_60s.csv"):
         p_execs = "-"
         if ko == len(o) and kn == len(n) and len({r.executions for r in o + n}) > 1:
             p_execs = probability(mannwhitneyu([r.executions for r in o], [r.executions for r in n])[1])
-        rows.append((*key, f"{ko}/{len(o)}", f"{kn}/{len(n)}", probability(p_won),
+        rows.append((key[0], named(key[1]), f"{ko}/{len(o)}", f"{kn}/{len(n)}", probability(p_won),
                      number(summary(o, "executions")[0]), number(summary(n, "executions")[0]), p_execs))
     head = [word(k, lang) for k in ("level", "engine", "before", "now", "p_won", "execs_before",
                                      "execs_now", "p_execs")]
