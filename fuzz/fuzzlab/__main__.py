@@ -113,7 +113,7 @@ def cmd_bonus(a, judge):
         prepare(["afl" if "afl" in engines else "libfuzzer"])
         bonus.measure(a.levels or LEVELS, engines, a.trials, a.seconds, a.jobs, judge, a.out or bonus.CSV)
         return 0
-    print(bonus.table(a.out or bonus.CSV, a.lang))
+    print(bonus.table(a.out or bonus.CSV, a.lang, judge))
     return 0
 
 

@@ -69,6 +69,7 @@ class Judge:
         self.path = Path(path)
         self._levels = None
         self._checks = {}
+        self._keys = {}
 
     def _run(self, args, lang="en", data=None):
         try:
@@ -98,6 +99,12 @@ class Judge:
         if (level, lang) not in self._checks:
             self._checks[level, lang] = [r["name"] for r in self.explain(level, os.devnull, lang)]
         return self._checks[level, lang]
+
+    def check_keys(self, level):
+        """The keys of the level's checks, in order: what the lab's records name them by."""
+        if level not in self._keys:
+            self._keys[level] = [r["key"] for r in self.explain(level, os.devnull)]
+        return self._keys[level]
 
     def stages(self, level, paths):
         """The number of checks each of PATHS passed, all from one process."""

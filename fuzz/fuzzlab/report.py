@@ -51,7 +51,7 @@ TABLES = (
     Table("techniques-tests", "techniques.csv", from_runs(tests_table, technique_runs, key="technique")),
     Table("tiny-fuzzer", "tiny_fuzzer.csv", from_runs(runs_table)),
     Table("judge-speed", "judge_speed.csv", lambda path, lang, judge: judge_speed_table(path, lang)),
-    Table("bonus", "bonus.csv", lambda path, lang, judge: bonus.table(path, lang).splitlines()),
+    Table("bonus", "bonus.csv", lambda path, lang, judge: bonus.table(path, lang, judge).splitlines()),
     Table("gui-typed", "gui_typed.csv", from_runs(runs_table, key="technique")),
     Table("gui-files", "gui_files.csv", from_runs(runs_table, key="technique")),
     Table("gui-speed", "gui_typed.csv", lambda path, lang, judge: gui_speed_table(path, lang)),
