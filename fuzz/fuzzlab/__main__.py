@@ -30,9 +30,11 @@ USAGE = """  fuzz.sh LEVEL [--engine E] [--seconds N] [--seed N] [--corpus DIR] 
       coverage of the level's rule over the run's final corpus (HTML and an excerpt; --from
       RUNDIR: of a run already made, --data DIR: the excerpt also there)
   fuzz.sh LEVEL --compare [--seconds N] [--trials K]   every libFuzzer technique for LEVEL
-  fuzz.sh table [--techniques] [--seconds N] [--trials K]  the ladder (every engine on every
-      level) or every libFuzzer technique; K trials a cell (random seeds 1..K, default 3);
-      the runs' data go to docs/data/ladder.csv or techniques.csv (--data FILE elsewhere)
+  fuzz.sh table [--techniques] [--engine E] [--levels L...] [--seconds N] [--trials K]  the
+      ladder (every engine on every level; with --engine or --levels only those cells anew, the
+      others kept) or every libFuzzer technique but plain (plain is the ladder's libFuzzer cell);
+      K trials a cell (random seeds 1..K, default 3); the runs' data go to docs/data/ladder.csv
+      or techniques.csv (--data FILE elsewhere)
   fuzz.sh table --engine gui [--levels L...] [--seconds N] [--trials K]  the GUI fuzzer alone,
       plain and with its repair (levels 4, 6); data: docs/data/gui.csv (--data FILE elsewhere)
   fuzz.sh soak [--runs N]            each target for N executions, passes only counted
