@@ -319,7 +319,7 @@ def measure(levels, engines, trials, seconds, jobs, judge, out=CSV):
         writer.writeheader()
         writer.writerows(rows)
     say(f"data: {rel(out)}; ./fuzz.sh report puts it into the guides")
-    print(table(out, "en"))
+    print(table(out, "en", judge))
 
 
 HEADINGS = {
