@@ -74,7 +74,7 @@ def curves(runs, lang, path, key="engine"):
             ys = [0] + [(i + 1) / len(group) for i in range(len(wins))] + [len(wins) / len(group)]
             ax.step(xs, ys, where="post", color=colour, lw=width, solid_capstyle="butt",
                     label=f"{named(name, key)} ({len(wins)}/{len(group)})")
-            ax.plot(xs[-1:], ys[-1:], "o", color=colour, ms=5, mec="black", mew=0.5)
+            ax.plot(xs[-1:], ys[-1:], "o", color=colour, ms=5, mec="black", mew=0.5, zorder=5)
         ax.set_xscale("log")
         ax.set_xlim(1, 2e8)
         ax.set_ylim(-0.03, 1.03)
