@@ -246,7 +246,7 @@ def read_winner(path):
     except FileNotFoundError:
         return None, "no winner"
     except OSError as e:
-        return None, "the winner is a symbolic link" if os.path.islink(path) else f"cannot read the winner ({e.strerror})"
+        return None, "the winner is a symbolic link, not a regular file" if os.path.islink(path) else f"cannot read the winner ({e.strerror})"
     try:
         mode = os.fstat(fd).st_mode
         if not stat.S_ISREG(mode):
