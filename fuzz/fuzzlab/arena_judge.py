@@ -137,13 +137,12 @@ class CountingJudge:
 
     def serve(self, conn):
         try:
-            with conn:
-                self._serve(conn)
+            with conn, conn.makefile("rb") as reader:
+                self._serve(conn, reader)
         except (OSError, ValueError, struct.error):
             pass  # the fuzzer broke off or sent garbage: nothing judged
 
-    def _serve(self, conn):
-        reader = conn.makefile("rb")
+    def _serve(self, conn, reader):
         send_lock = threading.Lock()
 
         def send(channel, data):
@@ -226,6 +225,8 @@ class CountingJudge:
         finally:
             judge.kill()
             judge.wait()
+            judge.stdout.close()
+            judge.stderr.close()
             try:
                 conn.shutdown(socket.SHUT_RDWR)  # ends the feed, should the client send on
             except OSError:

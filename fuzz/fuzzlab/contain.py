@@ -162,6 +162,7 @@ def run(cmd, *, bound, log, cwd, tools, env, hide=(), watch=(), core=None, on_st
         kill_group(p.pid)  # the runner itself, should it not have ended
         p.wait()
         reader.join(timeout=5)
+        p.stdout.close()
         out.wall = time.monotonic() - start
         os.set_blocking(status_r, False)
         try:

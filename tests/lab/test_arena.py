@@ -1,0 +1,108 @@
+"""The arena's verdicts on honest and hostile fixture fuzzers (fixture.sh) under a 2-second bound,
+contained by bubblewrap and by the subreaper it falls back to, each leaving no process and no
+file behind; and the batch stream cut into frames wherever its pieces end."""
+import hashlib
+import os
+import struct
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent.parent / "fuzz"))
+import lab  # noqa: E402
+from fuzzlab import arena_judge, contain  # noqa: E402
+
+ESCAPED = HERE / "escaped.bin"  # where the "writing" fixture writes, outside its run folder
+
+
+def arena(test, fuzzers, parallel, private_tmp=True):
+    """Runs each fixture on level 1; {fixture: run}, after checking nothing outlived them."""
+    folder = tempfile.TemporaryDirectory(prefix="tumblewick-arena-test-")
+    test.addCleanup(folder.cleanup)
+    test.addCleanup(ESCAPED.unlink, missing_ok=True)
+    lab.LAB = Path(folder.name)
+    lab.RESULTS = lab.LAB / "runs.jsonl"
+    tools_before = set(Path(tempfile.gettempdir()).glob("tumblewick-arena-*"))
+    jobs = [lab.arena_jobs([HERE / "fixture.sh", f], [1], [1], 2)[0] for f in fuzzers]
+    for job, f in zip(jobs, fuzzers):
+        job.dir = job.dir.with_name(f)
+    done = {Path(r.dir).name: r for r in lab.run_all(jobs, parallel)}
+    # Nothing left: no process that knows the runs' folder (the escaping fixture's child has
+    # it on its command line, not in its environment), no file outside the run folders.
+    left = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if folder.name.encode() in Path(f"/proc/{pid}/cmdline").read_bytes():
+                left.append(pid)
+        except OSError:
+            pass
+    test.assertEqual(left, [])
+    test.assertEqual(lab.kill_marked(lab.MARK + b"-"), 0)
+    in_tmp = list(Path("/tmp").glob(f"{lab.MARK.decode().partition('=')[2]}-*-escaped"))
+    for p in in_tmp:
+        p.unlink()
+    test.assertEqual(in_tmp if private_tmp else [], [])
+    test.assertEqual(set(Path(tempfile.gettempdir()).glob("tumblewick-arena-*")) - tools_before, set())
+    return done
+
+
+def verdicts(done):
+    return {f: r.verdict + (f" ({r.mutations})" if r.mutations else "") for f, r in done.items()}
+
+
+class Contained(unittest.TestCase):
+    @unittest.skipUnless(contain.sandbox_works(), "bubblewrap cannot run here")
+    def test_verdicts_in_the_sandbox(self):
+        fuzzers = ("honest", "honest-batch", "cheating", "copying", "linking", "piping", "crashing",
+                   "traceback", "broken-frame", "hanging", "escaping", "writing", "flooding")
+        done = arena(self, fuzzers, 4)
+        self.assertEqual(verdicts(done), {
+            "honest": "beaten",
+            "honest-batch": "beaten",
+            "cheating": "false-claim",
+            "copying": "unjudged",
+            "linking": "false-claim (the winner is a symbolic link, not a regular file)",
+            "piping": "false-claim (the winner is a named pipe, not a regular file)",
+            "crashing": "crashed (signal 11)",
+            "traceback": "crashed (exit 1 after a Python traceback)",
+            "broken-frame": "crashed (exit 2)",
+            "hanging": "ignored-bound",
+            "escaping": "nothing",
+            "writing": "nothing",  # it could not: the repository and / are read-only
+            "flooding": "nothing",
+        })
+        self.assertEqual((done["honest"].executions, done["honest-batch"].executions), (2, 1))
+        self.assertLess(done["honest"].seconds, 2)
+        self.assertLess(done["hanging"].wall, 4)
+        self.assertFalse(ESCAPED.exists())
+        broken = Path(done["broken-frame"].log).read_text()
+        self.assertIn("frame 1 is broken", broken)  # the real judge's words and exit status
+        flood = Path(done["flooding"].log).read_bytes()
+        self.assertLess(len(flood), 2 * contain.LOG_KEEP + 200)
+        self.assertIn(b"bytes left out", flood)
+        self.assertTrue(flood.startswith(b"x") and flood.endswith(b"x"))
+
+    def test_verdicts_under_the_subreaper(self):
+        self.addCleanup(setattr, contain, "_sandbox", contain._sandbox)
+        contain._sandbox = False
+        # One at a time: a write is told by when it was made. Only the repository is watched.
+        done = arena(self, ("honest", "escaping", "hanging", "writing"), 1, private_tmp=False)
+        self.assertEqual(verdicts(done), {
+            "honest": "beaten",
+            "escaping": "nothing",
+            "hanging": "ignored-bound",
+            "writing": f"escaped ({ESCAPED})",
+        })
+
+
+class Judge(unittest.TestCase):
+    def test_batch_frames_cut_anywhere(self):
+        inputs = [b"", b"a", b"\0" * 70000, b"xyz"]
+        stream = b"".join(struct.pack("<I", len(d)) + d for d in inputs)
+        for piece in (1, 3, 5, 65536):
+            frames = arena_judge.Frames()
+            seen = [d for at in range(0, len(stream), piece) for d in frames.feed(stream[at:at + piece])]
+            self.assertEqual(seen, [hashlib.sha256(d).hexdigest() for d in inputs], piece)
+        self.assertEqual(arena_judge.Frames().feed(stream[:-1]), [hashlib.sha256(d).hexdigest() for d in inputs[:-1]])
