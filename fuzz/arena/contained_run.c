@@ -104,8 +104,9 @@ int main(int argc, char** argv) {
     if (done < 0 && errno != EINTR) return 2;
   }
   char said[32];
-  const int length = WIFSIGNALED(status) ? snprintf(said, sizeof said, "signal %d\n", WTERMSIG(status))
-                                         : snprintf(said, sizeof said, "exit %d\n", WEXITSTATUS(status));
+  const int length = WIFSIGNALED(status)
+                         ? snprintf(said, sizeof said, "signal %d\n", WTERMSIG(status))
+                         : snprintf(said, sizeof said, "exit %d\n", WEXITSTATUS(status));
   if (write(status_fd, said, (size_t)length) < 0) perror("contained-run: status");
   close(status_fd);
   if (!first) {

@@ -56,7 +56,8 @@ static int write_all(int fd, const void* data, size_t size) {
 
 static int send_text(int fd, const char* text) {
   const uint32_t length = text == NULL ? 0xffffffffu : (uint32_t)strlen(text);
-  const unsigned char head[4] = {length & 0xff, (length >> 8) & 0xff, (length >> 16) & 0xff, length >> 24};
+  const unsigned char head[4] = {length & 0xff, (length >> 8) & 0xff, (length >> 16) & 0xff,
+                                 length >> 24};
   if (send_all(fd, head, 4) < 0) return -1;
   return text == NULL ? 0 : send_all(fd, text, length);
 }
@@ -136,8 +137,8 @@ int main(int argc, char** argv) {
   int input;
   const unsigned char source = (unsigned char)source_of(argc, argv, &input);
   const uint32_t count = (uint32_t)argc - 1;
-  const unsigned char head[8] = {'T', 'W', 'J', '1', count & 0xff, (count >> 8) & 0xff, (count >> 16) & 0xff,
-                                 count >> 24};
+  const unsigned char head[8] = {
+      'T', 'W', 'J', '1', count & 0xff, (count >> 8) & 0xff, (count >> 16) & 0xff, count >> 24};
   int broken = send_all(arena, head, sizeof head);
   for (int i = 1; i < argc && broken == 0; ++i) broken = send_text(arena, argv[i]);
   for (const char* const* name = (const char* const[]){"LC_ALL", "LC_MESSAGES", "LANG", NULL};
@@ -166,7 +167,8 @@ int main(int argc, char** argv) {
     if (ready[0].revents == 0) continue;
     size_t size = 0;
     const int channel = receive(arena, buffer, sizeof buffer, &size);
-    if (channel == 3 && size == 4) return (int)(buffer[0] | buffer[1] << 8 | buffer[2] << 16 | (uint32_t)buffer[3] << 24);
+    if (channel == 3 && size == 4)
+      return (int)(buffer[0] | buffer[1] << 8 | buffer[2] << 16 | (uint32_t)buffer[3] << 24);
     if (channel != 1 && channel != 2) return fail("recv");
     if (write_all(channel, buffer, size) < 0) return 2;
   }
