@@ -11,8 +11,11 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "fuzz"))
-import lab  # noqa: E402
-from fuzzlab import arena_judge, contain  # noqa: E402
+from fuzzlab import arena_judge, contain, procs, schedule  # noqa: E402
+from fuzzlab.engines import arena as lab_arena  # noqa: E402
+from fuzzlab.judge import Judge  # noqa: E402
+
+JUDGE = Judge(os.environ.get("TUMBLEWICK_JUDGE_BINARY", HERE.parent.parent / "build" / "judge" / "tumblewick-judge"))
 
 ESCAPED = HERE / "escaped.bin"  # where the "writing" fixture writes, outside its run folder
 
@@ -22,13 +25,12 @@ def arena(test, fuzzers, parallel, private_tmp=True):
     folder = tempfile.TemporaryDirectory(prefix="tumblewick-arena-test-")
     test.addCleanup(folder.cleanup)
     test.addCleanup(ESCAPED.unlink, missing_ok=True)
-    lab.LAB = Path(folder.name)
-    lab.RESULTS = lab.LAB / "runs.jsonl"
     tools_before = set(Path(tempfile.gettempdir()).glob("tumblewick-arena-*"))
-    jobs = [lab.arena_jobs([HERE / "fixture.sh", f], [1], [1], 2)[0] for f in fuzzers]
+    jobs = [lab_arena.arena_jobs([HERE / "fixture.sh", f], [1], [1], 2, JUDGE, lab=Path(folder.name))[0]
+            for f in fuzzers]
     for job, f in zip(jobs, fuzzers):
         job.dir = job.dir.with_name(f)
-    done = {Path(r.dir).name: r for r in lab.run_all(jobs, parallel)}
+    done = {Path(r.dir).name: r for r in schedule.run_all(jobs, parallel)}
     # Nothing left: no process that knows the runs' folder (the escaping fixture's child has
     # it on its command line, not in its environment), no file outside the run folders.
     left = []
@@ -39,8 +41,8 @@ def arena(test, fuzzers, parallel, private_tmp=True):
         except OSError:
             pass
     test.assertEqual(left, [])
-    test.assertEqual(lab.kill_marked(lab.MARK + b"-"), 0)
-    in_tmp = list(Path("/tmp").glob(f"{lab.MARK.decode().partition('=')[2]}-*-escaped"))
+    test.assertEqual(procs.kill_marked(procs.MARK + b"-"), 0)
+    in_tmp = list(Path("/tmp").glob(f"{procs.MARK.decode().partition('=')[2]}-*-escaped"))
     for p in in_tmp:
         p.unlink()
     test.assertEqual(in_tmp if private_tmp else [], [])
@@ -49,7 +51,7 @@ def arena(test, fuzzers, parallel, private_tmp=True):
 
 
 def verdicts(done):
-    return {f: r.verdict + (f" ({r.mutations})" if r.mutations else "") for f, r in done.items()}
+    return {f: r.verdict + (f" ({r.note})" if r.note else "") for f, r in done.items()}
 
 
 class Contained(unittest.TestCase):
