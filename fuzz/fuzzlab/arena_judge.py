@@ -5,6 +5,7 @@ when it was first judged so. A claimed winner counts only if its bytes are among
 import collections
 import hashlib
 import os
+import selectors
 import socket
 import stat
 import struct
@@ -137,27 +138,35 @@ class CountingJudge:
 
     def serve(self, conn):
         try:
-            with conn, conn.makefile("rb") as reader:
-                self._serve(conn, reader)
+            with conn:
+                self._serve(conn)
         except (OSError, ValueError, struct.error):
             pass  # the fuzzer broke off or sent garbage: nothing judged
 
-    def _serve(self, conn, reader):
-        send_lock = threading.Lock()
-
-        def send(channel, data):
-            with send_lock:
-                conn.sendall(struct.pack("<BI", channel, len(data)) + data)
+    def _serve(self, conn):
+        got = bytearray()  # received, not yet taken: the header's, then the input's first bytes
 
         def exact(n):
-            data = reader.read(n)
-            if len(data) != n:
-                raise ValueError("short")
-            return data
+            while len(got) < n:
+                data = conn.recv(CHUNK)
+                if not data:
+                    raise ValueError("short")
+                got.extend(data)
+            taken = bytes(got[:n])
+            del got[:n]
+            return taken
 
         def text():
             (n,) = struct.unpack("<I", exact(4))
             return None if n == 0xFFFFFFFF else exact(n).decode("utf-8", "surrogateescape")
+
+        def send(channel, data):
+            conn.sendall(struct.pack("<BI", channel, len(data)) + data)
+
+        def finish(code, error=""):
+            if error:
+                send(STDERR, f"tumblewick-judge: {error}\n".encode())
+            send(EXIT, struct.pack("<i", code))
 
         if exact(4) != b"TWJ1":
             return
@@ -166,12 +175,6 @@ class CountingJudge:
         env = {k: v for k in ("LC_ALL", "LC_MESSAGES", "LANG") if (v := text()) is not None}
         source = exact(1)[0]
         call = Call(args, self.level)
-
-        def finish(code, error=""):
-            if error:
-                send(STDERR, f"tumblewick-judge: {error}\n".encode())
-            send(EXIT, struct.pack("<i", code))
-
         if call.other_level:
             return finish(2, f"this run of the arena judges level {self.level} only")
         if source in (UNREADABLE, DIRECTORY):
@@ -180,58 +183,73 @@ class CountingJudge:
         env["PATH"] = os.environ.get("PATH", "/usr/bin:/bin")
         judge = subprocess.Popen(call.argv(self.judge), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                  stderr=subprocess.PIPE, env=env)
-        pending = collections.deque()  # batch frames sent, not yet answered
-        whole = hashlib.sha256()
-
-        def feed():
-            frames = Frames()
-            try:
-                while source == STREAM and (data := reader.read1(CHUNK)):
-                    if call.batch:
-                        pending.extend(frames.feed(data))  # before the judge can answer them
-                    else:
-                        whole.update(data)
-                    judge.stdin.write(data)
-                    judge.stdin.flush()
-            except (OSError, ValueError):
-                pass
-            finally:
-                try:
-                    judge.stdin.close()
-                except OSError:
-                    pass
-
-        def answers():
-            while data := judge.stdout.read1(CHUNK):
-                if call.batch and call.judged:
-                    all_checks = self.checks if call.stages else 0
-                    self._judged([(pending.popleft() if pending else "", b == all_checks) for b in data])
-                send(STDOUT, data)
-
-        def errors():
-            while data := judge.stderr.read1(CHUNK):
-                send(STDERR, data)
-
-        pumps = [threading.Thread(target=f, daemon=True) for f in (feed, answers, errors)]
-        for p in pumps:
-            p.start()
         try:
-            code = judge.wait()
-            for p in pumps[1:]:
-                p.join()
-            if call.judged and not call.batch and code in (0, 1):
-                self._judged([(whole.hexdigest(), code == 0)])
-            finish(code)
+            code = self._pump(conn, judge, call, bytes(got) if source == STREAM else None, send)
         finally:
             judge.kill()
             judge.wait()
-            judge.stdout.close()
-            judge.stderr.close()
+            for pipe in (judge.stdin, judge.stdout, judge.stderr):
+                try:
+                    pipe.close()
+                except OSError:
+                    pass
+        finish(code)
+
+    def _pump(self, conn, judge, call, first, send):
+        """Input to the judge and its words back, as they come, in one loop; the exit status."""
+        frames, whole = Frames(), hashlib.sha256()
+        pending = collections.deque()  # batch frames sent, not yet answered
+        all_checks = self.checks if call.stages else 0
+        ways = selectors.DefaultSelector()
+        outputs = {judge.stdout.fileno(): STDOUT, judge.stderr.fileno(): STDERR}
+        for fd in outputs:
+            ways.register(fd, selectors.EVENT_READ)
+        feeding = first is not None
+        if feeding:
+            ways.register(conn, selectors.EVENT_READ)
+        else:
+            judge.stdin.close()
+
+        def feed(data):
+            nonlocal feeding
+            if call.batch:
+                pending.extend(frames.feed(data))  # before the judge can answer them
+            else:
+                whole.update(data)
             try:
-                conn.shutdown(socket.SHUT_RDWR)  # ends the feed, should the client send on
-            except OSError:
+                if data:
+                    judge.stdin.write(data)
+                    judge.stdin.flush()
+                    return
+            except (BrokenPipeError, ValueError):
                 pass
-            pumps[0].join(timeout=5)
+            ways.unregister(conn)  # at the input's end, or when the judge stopped reading
+            judge.stdin.close()
+            feeding = False
+
+        if first:
+            feed(first)
+        while outputs:
+            for key, _ in ways.select():
+                if key.fileobj is conn:
+                    feed(conn.recv(CHUNK) if feeding else b"")
+                    continue
+                data = os.read(key.fd, CHUNK)
+                if not data:
+                    ways.unregister(key.fd)
+                    del outputs[key.fd]
+                elif outputs[key.fd] == STDOUT:
+                    if call.batch and call.judged:
+                        self._judged([(pending.popleft() if pending else "", b == all_checks) for b in data])
+                    send(STDOUT, data)
+                else:
+                    send(STDERR, data)
+        if feeding:
+            ways.unregister(conn)
+        code = judge.wait()
+        if call.judged and not call.batch and code in (0, 1):
+            self._judged([(whole.hexdigest(), code == 0)])
+        return code
 
 
 # A winner is read as the arena's own: never through a link, never from something that could

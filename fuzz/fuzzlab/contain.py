@@ -103,10 +103,11 @@ def written_since(roots, since, skip):
     return tuple(found)
 
 
-def run(cmd, *, bound, log, cwd, tools, env, hide=(), watch=(), core=None, on_start=None, on_end=None):
+def run(cmd, *, bound, log, cwd, tools, env, hide=(), show=(), watch=(), core=None, on_start=None, on_end=None):
     """Runs CMD in the run folder CWD, contained, for BOUND seconds at most; TOOLS is the run's
     own folder of the tools and the judge's socket (INSIDE in the sandbox), HIDE folders the
-    fuzzer must not see, WATCH where writes are looked for without a sandbox. Writes the log to
+    fuzzer must not see, SHOW folders it needs all the same (read-only: its own, its seeds'),
+    WATCH where writes are looked for without a sandbox. Writes the log to
     LOG. Returns an Outcome."""
     cwd, tools, boxed = Path(cwd), Path(tools), sandbox_works()
     status_r, status_w = os.pipe()
@@ -117,6 +118,8 @@ def run(cmd, *, bound, log, cwd, tools, env, hide=(), watch=(), core=None, on_st
         for h in hide:
             if Path(h).is_dir() and not Path(h).is_relative_to("/tmp"):
                 layout += ["--tmpfs", str(h)]
+        for f in show:
+            layout += ["--ro-bind", str(f), str(f)]
         layout += ["--bind", str(cwd), str(cwd), "--ro-bind", str(tools), str(INSIDE), "--chdir", str(cwd)]
         full = [shutil.which("bwrap"), *SANDBOX, "--info-fd", str(info_w), *layout, "--", *runner, *cmd]
     else:

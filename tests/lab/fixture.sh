@@ -10,6 +10,15 @@ case $1 in
 os.write(1, struct.pack("<I", len(d)) + d)' "$known" |
       "$TUMBLEWICK_JUDGE" "$TUMBLEWICK_LEVEL" --batch | od -An -tu1 | grep -qx ' *0' &&
       cp "$known" "$TUMBLEWICK_WINNER" ;;
+  asking) # the judge's other calls, each answered as the real judge answers it
+    j=$TUMBLEWICK_JUDGE
+    "$j" --explain "$TUMBLEWICK_LEVEL" - <"$TUMBLEWICK_SEED"; echo "explain: $?"
+    "$j" 2 "$TUMBLEWICK_SEED"; echo "other level: $?"
+    "$j" 1 /nonexistent; echo "unreadable: $?"
+    "$j" 1 /; echo "directory: $?"
+    "$j" 1 a b; echo "too many: $?"
+    "$j" --levels >/dev/null; echo "levels: $?"
+    exit 1 ;;
   cheating) cp "$TUMBLEWICK_SEED" "$TUMBLEWICK_WINNER" ;;
   copying) cp "$known" "$TUMBLEWICK_WINNER" ;; # a winner it never had judged
   linking) "$TUMBLEWICK_JUDGE" "$TUMBLEWICK_LEVEL" /etc/services

@@ -57,12 +57,13 @@ def verdicts(done):
 class Contained(unittest.TestCase):
     @unittest.skipUnless(contain.sandbox_works(), "bubblewrap cannot run here")
     def test_verdicts_in_the_sandbox(self):
-        fuzzers = ("honest", "honest-batch", "cheating", "copying", "linking", "piping", "crashing",
+        fuzzers = ("honest", "honest-batch", "asking", "cheating", "copying", "linking", "piping", "crashing",
                    "traceback", "broken-frame", "hanging", "escaping", "writing", "flooding")
         done = arena(self, fuzzers, 4)
         self.assertEqual(verdicts(done), {
             "honest": "beaten",
             "honest-batch": "beaten",
+            "asking": "nothing",
             "cheating": "false-claim",
             "copying": "unjudged",
             "linking": "false-claim (the winner is a symbolic link, not a regular file)",
@@ -75,7 +76,12 @@ class Contained(unittest.TestCase):
             "writing": "nothing",  # it could not: the repository and / are read-only
             "flooding": "nothing",
         })
-        self.assertEqual((done["honest"].executions, done["honest-batch"].executions), (2, 1))
+        self.assertEqual([done[f].executions for f in ("honest", "honest-batch", "asking")], [2, 1, 1])
+        said = Path(done["asking"].log).read_text()
+        for line in ("checks passed: 0/", "explain: 1", "arena judges level 1 only", "other level: 2",
+                     "cannot read /nonexistent", "unreadable: 2", "/ is a directory", "directory: 2",
+                     "too many arguments", "too many: 2", "levels: 0"):
+            self.assertIn(line, said)
         self.assertLess(done["honest"].seconds, 2)
         self.assertLess(done["hanging"].wall, 4)
         self.assertFalse(ESCAPED.exists())

@@ -71,10 +71,10 @@ def run_arena(job):
                TUMBLEWICK_JUDGE=str((contain.INSIDE if boxed else tools) / "judge"),
                TUMBLEWICK_WINNER=str(winner), TUMBLEWICK_SECONDS=str(r.bound),
                TUMBLEWICK_RANDOM_SEED=str(r.seed), TUMBLEWICK_LAB_RUN=mark.decode().partition("=")[2])
-    # Out of sight: the builds (the real judge among them) and the other runs, but for a folder
-    # that holds the fuzzer itself or its seed.
-    needed = [Path(c) for c in job.command if Path(c).exists()] + [Path(env["TUMBLEWICK_SEED"])]
-    hide = [h for h in (BUILD, job.results.parent, real.parent) if not any(n.is_relative_to(h) for n in needed)]
+    # Out of sight: the builds (the real judge among them) and the other runs; in sight, read
+    # only, the folders of the fuzzer's own files and of its seed, wherever they are.
+    hide = (BUILD, job.results.parent, real.parent)
+    show = sorted({Path(c).parent for c in job.command if Path(c).is_file()} | {Path(env["TUMBLEWICK_SEED"]).parent})
 
     def started(p):
         with _live_lock:
@@ -87,7 +87,7 @@ def run_arena(job):
     judge = arena_judge.CountingJudge(real, r.level, tools / "judge.sock")
     try:
         out = contain.run(job.command, bound=r.bound, log=r.log, cwd=job.dir, tools=tools, env=env,
-                          hide=hide, watch=(REPO,), core=job.core, on_start=started, on_end=ended)
+                          hide=hide, show=show, watch=(REPO,), core=job.core, on_start=started, on_end=ended)
     finally:
         judge.close()
         kill_marked(mark)
