@@ -115,11 +115,12 @@ def run(cmd, *, bound, log, cwd, tools, env, hide=(), show=(), watch=(), core=No
     runner = [str((INSIDE if boxed else tools) / "contained-run"), str(status_w)]
     if boxed:
         layout = ["--ro-bind", "/", "/", "--dev", "/dev", "--proc", "/proc", "--tmpfs", "/tmp", "--tmpfs", "/run"]
-        for h in hide:
-            if Path(h).is_dir() and not Path(h).is_relative_to("/tmp"):
-                layout += ["--tmpfs", str(h)]
-        for f in show:
-            layout += ["--ro-bind", str(f), str(f)]
+        # The folders to show go over the private /tmp (where the repository itself may be),
+        # the folders to hide over them, and what to show inside those last.
+        hide = [Path(h) for h in hide if Path(h).is_dir()]
+        inside = [Path(f) for f in show if any(Path(f).is_relative_to(h) for h in hide)]
+        for f in sorted(set(map(Path, show)) - set(inside)) + [None] + sorted(inside):
+            layout += [a for h in hide for a in ("--tmpfs", str(h))] if f is None else ["--ro-bind", str(f), str(f)]
         layout += ["--bind", str(cwd), str(cwd), "--ro-bind", str(tools), str(INSIDE), "--chdir", str(cwd)]
         full = [shutil.which("bwrap"), *SANDBOX, "--info-fd", str(info_w), *layout, "--", *runner, *cmd]
     else:

@@ -72,9 +72,10 @@ def run_arena(job):
                TUMBLEWICK_WINNER=str(winner), TUMBLEWICK_SECONDS=str(r.bound),
                TUMBLEWICK_RANDOM_SEED=str(r.seed), TUMBLEWICK_LAB_RUN=mark.decode().partition("=")[2])
     # Out of sight: the builds (the real judge among them) and the other runs; in sight, read
-    # only, the folders of the fuzzer's own files and of its seed, wherever they are.
+    # only, the repository and the folders of the fuzzer's own files and of its seed, wherever
+    # they are (/tmp is the run's own).
     hide = (BUILD, job.results.parent, real.parent)
-    show = sorted({Path(c).parent for c in job.command if Path(c).is_file()} | {Path(env["TUMBLEWICK_SEED"]).parent})
+    show = {REPO, Path(env["TUMBLEWICK_SEED"]).parent} | {Path(c).parent for c in job.command if Path(c).is_file()}
 
     def started(p):
         with _live_lock:
