@@ -113,6 +113,11 @@ class CountingJudge:
 
     def close(self):
         """Stops serving; the calls still open end with their sockets."""
+        try:
+            self.server.shutdown(socket.SHUT_RDWR)  # wakes the accept() (a close alone would not)
+        except OSError:
+            pass
+        self.accepting.join(timeout=5)
         self.server.close()
         with self.lock:
             calls = list(self.calls)

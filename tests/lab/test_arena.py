@@ -106,6 +106,22 @@ class Contained(unittest.TestCase):
 
 
 class Judge(unittest.TestCase):
+    def test_the_real_judge_never_gets_a_path_of_the_fuzzers(self):
+        cases = {  # the fuzzer's arguments: the real judge's, whether judged, whether refused
+            ("1", "/etc/shadow"): (["1", "-"], True, False),
+            ("--explain=tsv", "1", "x"): (["--explain=tsv", "1", "-"], True, False),
+            ("1", "--", "--x"): (["--", "1", "-"], True, False),
+            ("1", "--batch", "--stages"): (["--batch", "--stages", "1"], True, False),
+            ("1", "a", "b"): (["1", "-", "-"], False, False),
+            ("--bogus", "1", "x"): (["--bogus", "1", "-"], False, False),
+            ("--levels",): (["--levels"], False, False),
+            ("2", "x"): (["2", "-"], True, True),
+            ("7", "x"): (["7", "-"], True, False),
+        }
+        for args, (argv, judged, refused) in cases.items():
+            call = arena_judge.Call(args, 1)
+            self.assertEqual((call.argv("J")[1:], call.judged, call.other_level), (argv, judged, refused), args)
+
     def test_batch_frames_cut_anywhere(self):
         inputs = [b"", b"a", b"\0" * 70000, b"xyz"]
         stream = b"".join(struct.pack("<I", len(d)) + d for d in inputs)

@@ -146,6 +146,9 @@ def cmd_arena(a, judge):
     if not a.judge:
         prepare(["judge"])
     levels = a.levels or LEVELS
+    if not contain.sandbox_works():
+        say("bubblewrap cannot run here: a subreaper catches each run's processes, and writes "
+            "outside a run's folder are reported, not prevented")
     jobs = arena_jobs(a.command, levels, range(a.seed, a.seed + a.trials), a.seconds, judge)
     start = time.monotonic()
     runs = run_all(jobs, a.jobs)
