@@ -103,11 +103,11 @@ def written_since(roots, since, skip):
     return tuple(found)
 
 
-def run(cmd, *, bound, log, cwd, tools, env, hide=(), show=(), watch=(), core=None, on_start=None, on_end=None):
+def run(cmd, *, bound, log, cwd, tools, env, hide=(), show=(), mask=(), watch=(), core=None, on_start=None, on_end=None):
     """Runs CMD in the run folder CWD, contained, for BOUND seconds at most; TOOLS is the run's
     own folder of the tools and the judge's socket (INSIDE in the sandbox), HIDE folders the
     fuzzer must not see, SHOW folders it needs all the same (read-only: its own, its seeds'),
-    WATCH where writes are looked for without a sandbox. Writes the log to
+    MASK files it sees empty where it would see them at all, WATCH where writes are looked for without a sandbox. Writes the log to
     LOG. Returns an Outcome."""
     cwd, tools, boxed = Path(cwd), Path(tools), sandbox_works()
     status_r, status_w = os.pipe()
@@ -121,6 +121,9 @@ def run(cmd, *, bound, log, cwd, tools, env, hide=(), show=(), watch=(), core=No
         inside = [Path(f) for f in show if any(Path(f).is_relative_to(h) for h in hide)]
         for f in sorted(set(map(Path, show)) - set(inside)) + [None] + sorted(inside):
             layout += [a for h in hide for a in ("--tmpfs", str(h))] if f is None else ["--ro-bind", str(f), str(f)]
+        for m in mask:
+            if Path(m).is_file() and not any(Path(m).is_relative_to(h) for h in hide):
+                layout += ["--ro-bind", "/dev/null", str(m)]
         layout += ["--bind", str(cwd), str(cwd), "--ro-bind", str(tools), str(INSIDE), "--chdir", str(cwd)]
         full = [shutil.which("bwrap"), *SANDBOX, "--info-fd", str(info_w), *layout, "--", *runner, *cmd]
     else:

@@ -42,7 +42,7 @@ VERDICTS = {
 ARENA_TOOLS = BUILD / "arena"
 _tools_lock = threading.Lock()
 # The end of an uncaught Python exception: exit status 1, as when a fuzzer found nothing.
-TRACEBACK = re.compile(rb"^Traceback \(most recent call last\):$.*^[A-Za-z_][\w.]*(: .*)?\s*\Z", re.M | re.S)
+TRACEBACK = re.compile(rb"^Traceback \(most recent call last\):$.*^[A-Za-z_][\w.]*(: [^\n]*)?\s*\Z", re.M | re.S)
 
 
 def log_tail(path, lines=5):
@@ -61,7 +61,7 @@ def run_arena(job):
     job.dir.mkdir(parents=True)
     with _tools_lock:
         built = contain.build_tools(ARENA_TOOLS)
-    tools = Path(tempfile.mkdtemp(prefix="tumblewick-arena-"))  # short: a socket's path is
+    tools = Path(tempfile.mkdtemp(prefix="tumblewick-arena-"))  # short: a socket's path has a limit
     shutil.copy2(built / "contained-run", tools)
     shutil.copy2(built / "counting-judge", tools / "judge")
     winner, boxed, real = job.dir / "winner.bin", contain.sandbox_works(), job.judge.path
@@ -71,10 +71,10 @@ def run_arena(job):
                TUMBLEWICK_JUDGE=str((contain.INSIDE if boxed else tools) / "judge"),
                TUMBLEWICK_WINNER=str(winner), TUMBLEWICK_SECONDS=str(r.bound),
                TUMBLEWICK_RANDOM_SEED=str(r.seed), TUMBLEWICK_LAB_RUN=mark.decode().partition("=")[2])
-    # Out of sight: the builds (the real judge among them) and the other runs; in sight, read
-    # only, the repository and the folders of the fuzzer's own files and of its seed, wherever
-    # they are (/tmp is the run's own).
-    hide = (BUILD, job.results.parent, real.parent)
+    # Out of sight: the builds and the other runs, and the real judge wherever it is; in sight,
+    # read only, the repository and the folders of the fuzzer's own files and of its seed,
+    # wherever they are (/tmp is the run's own).
+    hide = (BUILD, job.results.parent)
     show = {REPO, Path(env["TUMBLEWICK_SEED"]).parent} | {Path(c).parent for c in job.command if Path(c).is_file()}
 
     def started(p):
@@ -88,7 +88,7 @@ def run_arena(job):
     judge = arena_judge.CountingJudge(real, r.level, tools / "judge.sock")
     try:
         out = contain.run(job.command, bound=r.bound, log=r.log, cwd=job.dir, tools=tools, env=env,
-                          hide=hide, show=show, watch=(REPO,), core=job.core, on_start=started, on_end=ended)
+                          hide=hide, show=show, mask=(real,), watch=(REPO,), core=job.core, on_start=started, on_end=ended)
     finally:
         judge.close()
         kill_marked(mark)
