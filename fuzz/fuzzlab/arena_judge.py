@@ -270,7 +270,9 @@ def read_winner(path):
     except FileNotFoundError:
         return None, "no winner"
     except OSError as e:
-        return None, "the winner is a symbolic link, not a regular file" if os.path.islink(path) else f"cannot read the winner ({e.strerror})"
+        if os.path.islink(path):
+            return None, "the winner is a symbolic link, not a regular file"
+        return None, f"cannot read the winner ({e.strerror})"
     try:
         mode = os.fstat(fd).st_mode
         if not stat.S_ISREG(mode):

@@ -103,12 +103,13 @@ def written_since(roots, since, skip):
     return tuple(found)
 
 
-def run(cmd, *, bound, log, cwd, tools, env, hide=(), show=(), mask=(), watch=(), core=None, on_start=None, on_end=None):
+def run(cmd, *, bound, log, cwd, tools, env, hide=(), show=(), mask=(), watch=(), core=None,
+        on_start=None, on_end=None):
     """Runs CMD in the run folder CWD, contained, for BOUND seconds at most; TOOLS is the run's
     own folder of the tools and the judge's socket (INSIDE in the sandbox), HIDE folders the
     fuzzer must not see, SHOW folders it needs all the same (read-only: its own, its seeds'),
-    MASK files it sees empty where it would see them at all, WATCH where writes are looked for without a sandbox. Writes the log to
-    LOG. Returns an Outcome."""
+    MASK files it is to see empty, WATCH where writes are looked for without a sandbox. Writes
+    the log to LOG. Returns an Outcome."""
     cwd, tools, boxed = Path(cwd), Path(tools), sandbox_works()
     status_r, status_w = os.pipe()
     info_r, info_w = os.pipe()

@@ -88,7 +88,8 @@ def run_arena(job):
     judge = arena_judge.CountingJudge(real, r.level, tools / "judge.sock")
     try:
         out = contain.run(job.command, bound=r.bound, log=r.log, cwd=job.dir, tools=tools, env=env,
-                          hide=hide, show=show, mask=(real,), watch=(REPO,), core=job.core, on_start=started, on_end=ended)
+                          hide=hide, show=show, mask=(real,), watch=(REPO,), core=job.core,
+                          on_start=started, on_end=ended)
     finally:
         judge.close()
         kill_marked(mark)
