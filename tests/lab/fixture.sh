@@ -19,6 +19,8 @@ os.write(1, struct.pack("<I", len(d)) + d)' "$known" |
     "$j" 1 a b; echo "too many: $?"
     "$j" --levels >/dev/null; echo "levels: $?"
     exit 1 ;;
+  tiny_fuzzer.py | tiny_fuzzer_batch.py) # the guide's examples, as the guide starts them
+    exec python3 "$(dirname "$0")/../../docs/examples/$1" ;;
   cheating) cp "$TUMBLEWICK_SEED" "$TUMBLEWICK_WINNER" ;;
   copying) cp "$known" "$TUMBLEWICK_WINNER" ;; # a winner it never had judged
   linking) "$TUMBLEWICK_JUDGE" "$TUMBLEWICK_LEVEL" /etc/services

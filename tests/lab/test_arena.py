@@ -55,14 +55,17 @@ def verdicts(done):
 
 
 class Contained(unittest.TestCase):
+    maxDiff = None
     @unittest.skipUnless(contain.sandbox_works(), "bubblewrap cannot run here")
     def test_verdicts_in_the_sandbox(self):
-        fuzzers = ("honest", "honest-batch", "asking", "cheating", "copying", "linking", "piping", "crashing",
+        fuzzers = ("honest", "honest-batch", "tiny_fuzzer.py", "tiny_fuzzer_batch.py", "asking", "cheating", "copying", "linking", "piping", "crashing",
                    "traceback", "broken-frame", "hanging", "escaping", "writing", "flooding")
         done = arena(self, fuzzers, 4)
         self.assertEqual(verdicts(done), {
             "honest": "beaten",
             "honest-batch": "beaten",
+            "tiny_fuzzer.py": "beaten",
+            "tiny_fuzzer_batch.py": "beaten",
             "asking": "nothing",
             "cheating": "false-claim",
             "copying": "unjudged",
