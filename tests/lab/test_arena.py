@@ -4,18 +4,17 @@ file behind; and the batch stream cut into frames wherever its pieces end."""
 import hashlib
 import os
 import struct
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent.parent / "fuzz"))
-from fuzzlab import arena_judge, contain, procs, schedule  # noqa: E402
-from fuzzlab.engines import arena as lab_arena  # noqa: E402
-from fuzzlab.judge import Judge  # noqa: E402
+from labtest import HERE, JUDGE_BINARY
 
-JUDGE = Judge(os.environ.get("TUMBLEWICK_JUDGE_BINARY", HERE.parent.parent / "build" / "judge" / "tumblewick-judge"))
+from fuzzlab import arena_judge, contain, procs, schedule
+from fuzzlab.engines import arena as lab_arena
+from fuzzlab.judge import Judge
+
+JUDGE = Judge(JUDGE_BINARY)
 
 ESCAPED = HERE / "escaped.bin"  # where the "writing" fixture writes, outside its run folder
 

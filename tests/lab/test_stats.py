@@ -1,25 +1,14 @@
-"""The lab's statistics on a case computed by hand and its report on a stale table."""
-import os
-import sys
+"""The statistics on cases computed by hand."""
 import unittest
 from fractions import Fraction
-from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent.parent / "fuzz"))
-from fuzzlab import report, stats  # noqa: E402
-from fuzzlab.judge import Judge  # noqa: E402
-from fuzzlab.runs import Run  # noqa: E402
+from labtest import runs
 
-JUDGE = Judge(os.environ.get("TUMBLEWICK_JUDGE_BINARY", HERE.parent.parent / "build" / "judge" / "tumblewick-judge"))
+from fuzzlab import stats
 
 
-def runs(*trials):
-    return [Run(1, "x", bound=30, executions=t, seconds=t, beaten=won) for t, won in trials]
-
-
-class Statistics(unittest.TestCase):
-    def test_kaplan_meier_with_a_censored_trial_and_a_tie(self):
+class KaplanMeier(unittest.TestCase):
+    def test_a_censored_trial_and_a_tie(self):
         # Stopped at 5 unbeaten, then 4 still running: two won at 10 (S = 1/2), one at 20 of the
         # two left (S = 1/4), one stopped at 40. Counting the censored trials as losses would
         # put the median at 20.
@@ -28,6 +17,12 @@ class Statistics(unittest.TestCase):
         self.assertEqual(stats.summary(r, "executions"), (10, 10, 20))
         self.assertEqual(stats.summary(runs((3, False)), "seconds"), (None, None, None))
 
+    def test_fewer_than_half_won_has_no_median(self):
+        r = runs((1, True), (30, False), (30, False))
+        self.assertEqual(stats.summary(r, "seconds"), (None, 1, None))
+
+
+class Comparisons(unittest.TestCase):
     def test_a12_counts_censored_runs_as_the_bound_and_ties_half(self):
         a, b = runs((1, True), (2, True), (9, False)), runs((2, True), (8, False), (9, False))
         x, y = stats.time_to_win(a), stats.time_to_win(b)
@@ -37,8 +32,14 @@ class Statistics(unittest.TestCase):
         self.assertEqual(stats.mann_whitney([30, 30], [30, 30]), (2.0, 1.0))
         self.assertLess(stats.mann_whitney([1] * 10, [30] * 10)[1], 0.001)
 
-    def test_report_renders_a_stale_table_anew(self):
-        stale = "<!-- lab:ladder -->\n| 1 | zzuf | 9/9 |\n<!-- /lab:ladder -->\n"
-        fresh = report.rendered(stale, "en", JUDGE)
-        self.assertNotIn("9/9", fresh)
-        self.assertEqual(report.rendered(fresh, "en", JUDGE), fresh)
+    def test_pairs_put_the_focus_first_and_skip_cells_that_never_won(self):
+        a = [r for r in runs((1, True), (2, True)) if setattr(r, "engine", "a") is None]
+        b = [r for r in runs((30, False), (30, False)) if setattr(r, "engine", "b") is None]
+        c = [r for r in runs((30, False), (30, False)) if setattr(r, "engine", "c") is None]
+        found = stats.pairs(a + b + c, "engine", focus="b")
+        self.assertEqual([(lv, x, y) for lv, x, y, _, _ in found], [(1, "b", "a")])
+        self.assertEqual(found[0][3], 0.0)  # b never wins sooner than a
+
+
+if __name__ == "__main__":
+    unittest.main()
