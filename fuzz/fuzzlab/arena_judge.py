@@ -65,6 +65,9 @@ class Frames:
         self.head, self.left, self.hash = b"", None, None
 
     def feed(self, data):
+        whole = self.left is None and not self.head and len(data) >= 4
+        if whole and struct.unpack_from("<I", data)[0] == len(data) - 4:
+            return [hashlib.sha256(data[4:]).hexdigest()]  # the usual piece: one whole frame
         done, at = [], 0
         while at < len(data):
             if self.left is None:

@@ -131,4 +131,7 @@ class Judge(unittest.TestCase):
             frames = arena_judge.Frames()
             seen = [d for at in range(0, len(stream), piece) for d in frames.feed(stream[at:at + piece])]
             self.assertEqual(seen, [hashlib.sha256(d).hexdigest() for d in inputs], piece)
+        frames = arena_judge.Frames()  # a frame a piece, as a fuzzer sends them
+        self.assertEqual([d for i in inputs for d in frames.feed(struct.pack("<I", len(i)) + i)],
+                         [hashlib.sha256(d).hexdigest() for d in inputs])
         self.assertEqual(arena_judge.Frames().feed(stream[:-1]), [hashlib.sha256(d).hexdigest() for d in inputs[:-1]])
