@@ -41,15 +41,23 @@ class Game {
   void key(HWND window, UINT vk) const;  // a posted key press
   std::wstring text(HWND window, int id) const;
   HWND focus() const;
-  // Runs the action, dismisses every notice, and returns the game's events once as many as
-  // expected have come and the game has gone quiet, or after a few seconds.
+  // Runs the action, dismisses every notice, and returns the game's events once they differ
+  // from the expected ones or all of them have come; a missing one is waited for while the
+  // game might still be busy, up to half a minute.
   Seq run(const std::function<void()>& action, const Seq& expected);
+  // Waits until done, as long as a step waits for a missing event; false if it never was.
+  bool wait(const std::function<bool()>& done);
   DWORD exitCode();  // waits for the process to end; STILL_ACTIVE if it does not
   // Writes a file into the game's working folder, extended to `length` if given; its path.
   std::wstring file(const std::wstring& name, const std::string& bytes, long long length = 0) const;
 
  private:
+  static constexpr DWORD kLimitMs = 30000;
+  // Once a step has failed the play is off its course: the rest need not wait long.
+  static constexpr DWORD kAfterFailureMs = 3000;
   void poll();
+  void settle() const;  // returns once the game has handled its messages so far
+  Seq events(const Seq& expected, bool& pending) const;
   std::string brief(const std::string& call);
   std::string name(std::uint64_t window);
 
@@ -60,6 +68,8 @@ class Game {
   std::string unparsed_;  // read from the trace, not yet a whole line
   Seq events_;
   size_t seen_ = 0;  // events already returned by run()
+  bool failed_ = false;
+  size_t notices_ = 0, dismissed_ = 0;  // notices the game opened, and those closed for it
   std::map<HWND, std::string> names_;
   std::map<std::uint64_t, std::string> files_;  // handle, the file it was opened on
   std::string opened_;                          // the file the last CreateFileA named

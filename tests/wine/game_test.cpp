@@ -47,7 +47,7 @@ HWND looks(Game& g, const std::string& name) {
 }
 // Types into a field as a player does: it has the focus, and each character comes as the key
 // press (with Shift if need be) that gives it. The field must show them.
-void keys(const Game& g, HWND window, int id, const std::wstring& text) {
+void keys(Game& g, HWND window, int id, const std::wstring& text) {
   g.type(window, id, L"");
   SetForegroundWindow(window);
   PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, id)), TRUE);
@@ -63,7 +63,7 @@ void keys(const Game& g, HWND window, int id, const std::wstring& text) {
   }
   SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
   std::wstring shown;
-  for (int i = 0; i < 300 && (shown = g.text(window, id)) != text; ++i) Sleep(10);
+  g.wait([&] { return (shown = g.text(window, id)) == text; });
   EXPECT_EQ(utf8(shown), utf8(text)) << "typed into " << id;
 }
 // Where a window's client area starts on the screen.
