@@ -62,8 +62,11 @@ class Patience {
   std::uint64_t idleSince_ = 0;
 };
 
-bool waitFor(const std::function<bool()>& done, DWORD limitMs) {
-  for (const Patience p(limitMs); !done(); Sleep(10)) {
+bool waitFor(const std::function<bool()>& done, DWORD limitMs,
+             const std::function<size_t()>& progress = {}) {
+  size_t last = progress ? progress() : 0;
+  for (Patience p(limitMs); !done(); Sleep(10)) {
+    if (progress && progress() != last) last = progress(), p.progress();
     if (p.over()) return false;
   }
   return true;
@@ -168,20 +171,22 @@ std::string judge(int level, const std::wstring& path, const std::wstring& optio
   PROCESS_INFORMATION judged{};
   const bool started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &startup, &judged);
+  if (!started) return "the judge did not start: error " + std::to_string(GetLastError());
   CloseHandle(told);  // the pipe ends when the judge's copy of it closes
   std::string out;
   char buffer[4096];
-  for (DWORD got; started && ReadFile(said, buffer, sizeof buffer, &got, nullptr) && got > 0;) {
+  for (DWORD got; ReadFile(said, buffer, sizeof buffer, &got, nullptr) && got > 0;) {
     for (DWORD i = 0; i < got; ++i) {
       if (buffer[i] != '\r') out += buffer[i];
     }
   }
   CloseHandle(said);
-  if (started) {
-    WaitForSingleObject(judged.hProcess, INFINITE);
-    CloseHandle(judged.hThread);
-    CloseHandle(judged.hProcess);
-  }
+  DWORD code = 0;
+  WaitForSingleObject(judged.hProcess, INFINITE);
+  GetExitCodeProcess(judged.hProcess, &code);
+  CloseHandle(judged.hThread);
+  CloseHandle(judged.hProcess);
+  if (out.empty()) out = "the judge said nothing; exit code " + std::to_string(code);
   return out;
 }
 Language language() { return languageOf(GetACP()); }
@@ -244,8 +249,8 @@ std::string Game::name(std::uint64_t value) {
   return hex(value);
 }
 
-bool Game::wait(const std::function<bool()>& done) {
-  if (waitFor(done, failed_ ? kAfterFailureMs : kLimitMs)) return true;
+bool Game::wait(const std::function<bool()>& done, const std::function<size_t()>& progress) {
+  if (waitFor(done, failed_ ? kAfterFailureMs : kLimitMs, progress)) return true;
   failed_ = true;
   return false;
 }
@@ -364,11 +369,11 @@ void Game::poll() {
 }
 
 // The events since the last step, a whole jingle standing as its name, a cut string as the
-// expected event it begins. `pending`: the last ones may be the start of a jingle.
-Seq Game::events(const Seq& expected, bool& pending) const {
+// expected event it begins. `pending`: how many of the last ones may be the start of a jingle.
+Seq Game::events(const Seq& expected, size_t& pending) const {
   Seq out;
-  pending = false;
-  for (size_t i = seen_; i < events_.size(); ++i) {
+  pending = 0;
+  for (size_t i = seen_; i < events_.size() && pending == 0; ++i) {
     out.push_back(events_[i]);
     const size_t left = events_.size() - i;
     for (const Seq& j : kJingles) {
@@ -378,8 +383,9 @@ Seq Game::events(const Seq& expected, bool& pending) const {
         continue;
       if (n == j.size() - 1) {
         out.back() = j[0], i += j.size() - 2;
-      } else {
-        pending = true;
+      } else {  // the rest may be a jingle still sounding
+        out.insert(out.end(), events_.begin() + static_cast<long>(i) + 1, events_.end());
+        pending = n;
       }
       break;
     }
@@ -406,14 +412,14 @@ Seq Game::run(const std::function<void()>& action, const Seq& expected) {
   for (bool settled = false;; Sleep(10)) {
     poll();
     if (events_.size() != count) count = events_.size(), patience.progress();
-    bool pending = false;
+    size_t pending = 0;
     out = events(expected, pending);
-    const size_t n = std::min(out.size(), expected.size());
-    if (out.size() > expected.size() ||
+    const size_t whole = out.size() - pending, n = std::min(whole, expected.size());
+    if (whole > expected.size() ||
         !std::equal(out.begin(), out.begin() + static_cast<long>(n), expected.begin()))
       break;  // an event that should not have come
     // Nothing to wait for when nothing should happen: give the game a moment to misbehave.
-    const bool complete = out.size() == expected.size() && !pending &&
+    const bool complete = out.size() == expected.size() && pending == 0 &&
                           (keepNotices || dismissed_ >= notices_) &&
                           (n > 0 || GetTickCount() - start > 300);
     if (complete && settled) break;

@@ -45,9 +45,11 @@ class Game {
   // from the expected ones or all of them have come; a missing one is waited for while the
   // game might still be busy, up to half a minute.
   Seq run(const std::function<void()>& action, const Seq& expected);
-  // Waits until done, as long as a step waits for a missing event; false if it never was.
-  bool wait(const std::function<bool()>& done);
-  DWORD exitCode();  // waits for the process to end; STILL_ACTIVE if it does not
+  // Waits until done, as long as a step waits for a missing event; false if it never was. A
+  // change in `progress` counts as the game still working.
+  bool wait(const std::function<bool()>& done, const std::function<size_t()>& progress = {});
+  void settle() const;  // returns once the game has handled the messages sent to it so far
+  DWORD exitCode();     // waits for the process to end; STILL_ACTIVE if it does not
   // Writes a file into the game's working folder, extended to `length` if given; its path.
   std::wstring file(const std::wstring& name, const std::string& bytes, long long length = 0) const;
 
@@ -56,8 +58,7 @@ class Game {
   // Once a step has failed the play is off its course: the rest need not wait long.
   static constexpr DWORD kAfterFailureMs = 3000;
   void poll();
-  void settle() const;  // returns once the game has handled its messages so far
-  Seq events(const Seq& expected, bool& pending) const;
+  Seq events(const Seq& expected, size_t& pending) const;
   std::string brief(const std::string& call);
   std::string name(std::uint64_t window);
 
