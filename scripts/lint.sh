@@ -64,4 +64,5 @@ export -f tidy_one
 echo "== clang-tidy (level rules natively, game sources for the Windows target)"
 for f in tests/rules/*.cpp tools/judge.cpp; do printf 'native %s\0' "$f"; done >"$log"
 for f in app/*.cpp levels/*.cpp tools/*.cpp; do printf 'windows %s\0' "$f"; done >>"$log"
+# shellcheck disable=SC2016 # expanded by the shell that xargs starts
 xargs -0 -P"$(nproc)" -n1 bash -c 'tidy_one ${0%% *} "${0#* }"' <"$log"
