@@ -231,6 +231,12 @@ Game::~Game() {
     for (size_t i = seen_; i < events_.size(); ++i) late += "\n  " + events_[i];
     ADD_FAILURE() << "events after the last step:" << late;
   }
+  if (!env(L"TUMBLEWICK_STEP_TIMES").empty()) {  // for the load check
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::printf("slowest step: %lu ms, %s.%s, up to \"%s\"\n", slowest_,
+                test ? test->test_suite_name() : "", test ? test->name() : "",
+                slowestStep_.c_str());
+  }
   TerminateProcess(process_.hProcess, 0);
   WaitForSingleObject(process_.hProcess, 5000);
   CloseHandle(process_.hThread);
@@ -404,6 +410,7 @@ Seq Game::events(const Seq& expected, size_t& pending) const {
 // them have come and the game has finished handling them. Only a step still missing an event
 // waits: as long as the game might still be working.
 Seq Game::run(const std::function<void()>& action, const Seq& expected) {
+  const DWORD began = GetTickCount();
   action();
   Patience patience(failed_ ? kAfterFailureMs : kLimitMs);
   const DWORD start = GetTickCount();
@@ -433,6 +440,10 @@ Seq Game::run(const std::function<void()>& action, const Seq& expected) {
   }
   seen_ = events_.size();
   if (out != expected) failed_ = true;
+  if (GetTickCount() - began >= slowest_) {
+    slowest_ = GetTickCount() - began;
+    slowestStep_ = expected.empty() ? "(nothing)" : expected.back();
+  }
   return out;
 }
 

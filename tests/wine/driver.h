@@ -70,6 +70,8 @@ class Game {
   Seq events_;
   size_t seen_ = 0;  // events already returned by run()
   bool failed_ = false;
+  DWORD slowest_ = 0;  // the slowest step, reported for the load check
+  std::string slowestStep_;
   size_t notices_ = 0, dismissed_ = 0;  // notices the game opened, and those closed for it
   std::map<HWND, std::string> names_;
   std::map<std::uint64_t, std::string> files_;  // handle, the file it was opened on
