@@ -438,8 +438,14 @@ Seq Game::run(const std::function<void()>& action, const Seq& expected) {
     settled = false;
     if (patience.over()) break;
   }
+  if (out != expected) {
+    failed_ = true;
+    // Even a failed step closes its notices, so that the next one finds the game usable.
+    wait([&] { return poll(), keepNotices || dismissed_ >= notices_; });
+    size_t pending = 0;
+    out = events(expected, pending);
+  }
   seen_ = events_.size();
-  if (out != expected) failed_ = true;
   if (GetTickCount() - began >= slowest_) {
     slowest_ = GetTickCount() - began;
     slowestStep_ = expected.empty() ? "(nothing)" : expected.back();
