@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the level rules natively, then the real game under
 # Wine on a private Xvfb display. Installs the Debian packages it needs first.
-# What does not depend on each other runs side by side: the Wine prefix is prepared while the
-# builds run, and the native tests and static analysis run while the Wine tests play.
+# What does not depend on each other runs side by side: the Wine prefix and the cross build
+# beside the native build, the native tests and static analysis beside the Wine tests. Each
+# side's output is shown whole once it is done, and each phase's seconds.
 set -euo pipefail
 . "$(dirname "$0")/scripts/common.sh"
 
@@ -17,14 +18,34 @@ stop_all() {
   stop_display
 }
 trap stop_all EXIT
+# Runs a command in the background with its output in a log; `finish` waits for it.
+beside() {
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1 &
+  background+=($!)
+}
+finish() {  # LOG PID WHAT: its output, and its status
+  local status=0
+  wait "$2" || status=$?
+  cat "$1"
+  [ "$status" -eq 0 ] || say "$3 failed"
+  return "$status"
+}
 
-say "Wine prefix (beside the builds)"
 prefix_log=$build/wine-prefix.log
-prepare_prefix >"$prefix_log" 2>&1 &
+beside "$prefix_log" prepare_prefix
 prefix_pid=$!
-background+=("$prefix_pid")
+cross() {
+  local t=$SECONDS
+  build_game ON
+  took "cross build (game and Wine test program)" $t
+}
+cross_log=$build/cross-build.log
+beside "$cross_log" cross
+cross_pid=$!
 
-say "level rules (native build)"
+say "level rules (native build; the Wine prefix and the cross build beside it)"
 t=$SECONDS
 cmake -S "$repo" -B "$build/native" -DTUMBLEWICK_WERROR=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build "$build/native" -j"$(nproc)"
@@ -36,45 +57,35 @@ t=$SECONDS
 export TUMBLEWICK_FUZZ_WINNERS=$build/fuzz/winners-found
 took "winners" $t
 
-say "game and Wine test program (cross-compiled)"
-t=$SECONDS
-build_game ON
-took "cross build" $t
-
-# The native tests and static analysis need no display: they run while the Wine tests play,
-# their output kept until the end so that it does not interleave.
-native_log=$build/native-and-lint.log
-(
-  status=0
-  t=$SECONDS
+# The native tests and static analysis need no display: they run while the Wine tests play.
+native() {
+  local status=0 t=$SECONDS
   ctest --test-dir "$build/native" --output-on-failure || status=1
   took "native tests" $t
   t=$SECONDS
   say "formatting and static analysis"
   "$repo/scripts/lint.sh" || status=1
   took "lint" $t
-  exit $status
-) >"$native_log" 2>&1 &
+  return $status
+}
+native_log=$build/native-and-lint.log
+beside "$native_log" native
 native_pid=$!
-background+=("$native_pid")
 
-say "Wine tests (native tests and static analysis beside them)"
+say "game and Wine tests (native tests and static analysis beside them)"
 t=$SECONDS
-if ! wait "$prefix_pid"; then
-  cat "$prefix_log" >&2
-  say "the Wine prefix could not be prepared"
-  exit 1
-fi
-took "Wine prefix, waited for" $t
+finish "$cross_log" "$cross_pid" "the cross build"
+finish "$prefix_log" "$prefix_pid" "preparing the Wine prefix"
+took "cross build and Wine prefix, waited for" $t
+t=$SECONDS
 start_display
 wineserver -p >/dev/null 2>&1 || true  # one server for the whole run keeps each start fast
 wine_status=0
 ctest --test-dir "$build/win" --output-on-failure --timeout 120 || wine_status=$?
 took "Wine tests" $t
 
-native_status=0
-wait "$native_pid" || native_status=$?
 say "native tests and static analysis (ran beside the Wine tests)"
-cat "$native_log"
+native_status=0
+finish "$native_log" "$native_pid" "the native tests or static analysis" || native_status=$?
 took "everything" $started
 [ "$wine_status" -eq 0 ] && [ "$native_status" -eq 0 ]

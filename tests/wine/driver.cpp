@@ -130,6 +130,19 @@ bool parse(const std::string& line, std::string& name, std::vector<std::uint64_t
   return true;
 }
 
+// Starts a program. On a busy machine Wine now and then fails a start with an internal error,
+// which says nothing of the program: that is tried again.
+bool start(std::wstring command, bool inherit, const wchar_t* dir, STARTUPINFOW& startup,
+           PROCESS_INFORMATION& process) {
+  for (int attempt = 0; attempt < 5; ++attempt, Sleep(200)) {
+    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, inherit, 0, nullptr, dir, &startup,
+                       &process))
+      return true;
+    if (GetLastError() != ERROR_INTERNAL_ERROR) break;
+  }
+  return false;
+}
+
 std::string hex(std::uint64_t v) {
   char b[24];
   std::snprintf(b, sizeof b, "%llx", static_cast<unsigned long long>(v));
@@ -158,8 +171,8 @@ std::wstring beside(const std::wstring& name) {
 std::string judge(int level, const std::wstring& path, const std::wstring& options) {
   // Started itself, not through a shell: one Wine process for each verdict instead of two. Its
   // standard error goes where its standard output goes, as a shell's 2>&1 would have it.
-  std::wstring command = L"\"" + beside(L"tumblewick-judge.exe") + L"\" " + options +
-                         std::to_wstring(level) + L" \"" + path + L"\"";
+  const std::wstring command = L"\"" + beside(L"tumblewick-judge.exe") + L"\" " + options +
+                               std::to_wstring(level) + L" \"" + path + L"\"";
   SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
   HANDLE said = nullptr, told = nullptr;
   if (!CreatePipe(&said, &told, &inherited, 0)) return {};
@@ -169,10 +182,13 @@ std::string judge(int level, const std::wstring& path, const std::wstring& optio
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = startup.hStdError = told;
   PROCESS_INFORMATION judged{};
-  const bool started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &startup, &judged);
-  if (!started) return "the judge did not start: error " + std::to_string(GetLastError());
+  const bool started = start(command, true, nullptr, startup, judged);
+  const DWORD error = GetLastError();
   CloseHandle(told);  // the pipe ends when the judge's copy of it closes
+  if (!started) {
+    CloseHandle(said);
+    return "the judge did not start: error " + std::to_string(error);
+  }
   std::string out;
   char buffer[4096];
   for (DWORD got; ReadFile(said, buffer, sizeof buffer, &got, nullptr) && got > 0;) {
@@ -208,8 +224,7 @@ Game::Game() {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   SetEnvironmentVariableW(L"WINEDEBUG", L"+relay");  // the game's standard error is the trace
-  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(),
-                     &startup, &process_)) {
+  if (start(command, false, dir_.c_str(), startup, process_)) {
     // Shown, not only created: the tests read its style and press keys into it at once. Wine
     // may start its own services first, which wait on each other: the clock alone decides.
     for (const DWORD start = GetTickCount(); GetTickCount() - start < kLimitMs; Sleep(10)) {
@@ -224,7 +239,6 @@ Game::Game() {
 Game::~Game() {
   // The last step ended as its last event came: whatever the game did after it is checked here.
   settle();
-  Sleep(300);
   poll();
   if (events_.size() > seen_) {
     std::string late;
