@@ -275,10 +275,10 @@ bool Game::wait(const std::function<bool()>& done, const std::function<size_t()>
   return false;
 }
 
-void Game::settle() const {
+bool Game::settle() const {
   DWORD_PTR ignored;
-  SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL, failed_ ? kAfterFailureMs : kLimitMs,
-                      &ignored);
+  return SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL,
+                             failed_ ? kAfterFailureMs : kLimitMs, &ignored) != 0;
 }
 
 HWND Game::window(const std::string& wanted) {
@@ -429,10 +429,11 @@ Seq Game::run(const std::function<void()>& action, const Seq& expected) {
   Patience patience(failed_ ? kAfterFailureMs : kLimitMs);
   const DWORD start = GetTickCount();
   size_t count = events_.size();
+  DWORD last = start;  // when the last event came
   Seq out;
   for (bool settled = false;; Sleep(10)) {
     poll();
-    if (events_.size() != count) count = events_.size(), patience.progress();
+    if (events_.size() != count) count = events_.size(), last = GetTickCount(), patience.progress();
     size_t pending = 0;
     out = events(expected, pending);
     const size_t whole = out.size() - pending, n = std::min(whole, expected.size());
@@ -450,6 +451,13 @@ Seq Game::run(const std::function<void()>& action, const Seq& expected) {
       continue;
     }
     settled = false;
+    // The game has shown that it took the action, has been silent a while and answers: it waits
+    // for the player, so what has not come is not coming, however busy the machine.
+    if (!out.empty() && (keepNotices || dismissed_ >= notices_) &&
+        GetTickCount() - last > kSilentMs && settle()) {
+      poll();
+      if (events_.size() == count) break;
+    }
     if (patience.over()) break;
   }
   if (out != expected) {

@@ -48,8 +48,9 @@ class Game {
   // Waits until done, as long as a step waits for a missing event; false if it never was. A
   // change in `progress` counts as the game still working.
   bool wait(const std::function<bool()>& done, const std::function<size_t()>& progress = {});
-  void settle() const;  // returns once the game has handled the messages sent to it so far
-  DWORD exitCode();     // waits for the process to end; STILL_ACTIVE if it does not
+  // Returns once the game has handled the messages sent to it so far; false if it cannot.
+  bool settle() const;
+  DWORD exitCode();  // waits for the process to end; STILL_ACTIVE if it does not
   // Writes a file into the game's working folder, extended to `length` if given; its path.
   std::wstring file(const std::wstring& name, const std::string& bytes, long long length = 0) const;
 
@@ -57,6 +58,8 @@ class Game {
   static constexpr DWORD kLimitMs = 30000;
   // Once a step has failed the play is off its course: the rest need not wait long.
   static constexpr DWORD kAfterFailureMs = 3000;
+  // A game silent this long within a step, that answers messages, has nothing more to do.
+  static constexpr DWORD kSilentMs = 3000;
   void poll();
   Seq events(const Seq& expected, size_t& pending) const;
   std::string brief(const std::string& call);
