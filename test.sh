@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the level rules natively, then the real game under
 # Wine on a private Xvfb display. Installs the Debian packages it needs first.
-# What does not depend on each other runs side by side: the Wine prefix and the cross build
-# beside the native build, the native tests and static analysis beside the Wine tests. Each
-# side's output is shown whole once it is done, and each phase's seconds.
+# What does not depend on each other runs side by side: the Wine prefix, the cross build and
+# static analysis beside the native build, the native tests beside the Wine tests. Each side's
+# output is shown whole once it is done, and each phase's seconds.
 set -euo pipefail
 . "$(dirname "$0")/scripts/common.sh"
 
@@ -36,18 +36,25 @@ finish() {  # LOG PID WHAT: its output, and its status
 prefix_log=$build/wine-prefix.log
 beside "$prefix_log" prepare_prefix
 prefix_pid=$!
-cross() {
-  local t=$SECONDS
-  build_game ON
-  took "cross build (game and Wine test program)" $t
+timed() {  # WHAT COMMAND...
+  local what=$1 t=$SECONDS status=0
+  shift
+  "$@" || status=$?
+  took "$what" $t
+  return $status
 }
 cross_log=$build/cross-build.log
-beside "$cross_log" cross
+beside "$cross_log" timed "cross build (game and Wine test program)" build_game ON
 cross_pid=$!
 
-say "level rules (native build; the Wine prefix and the cross build beside it)"
+say "level rules (native build; the Wine prefix, the cross build and static analysis beside it)"
 t=$SECONDS
 cmake -S "$repo" -B "$build/native" -DTUMBLEWICK_WERROR=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+# Static analysis needs the compile database only, not the build; nothing waits for it, so it
+# yields the processors to the builds and tests that others wait for.
+lint_log=$build/lint.log
+beside "$lint_log" timed "formatting and static analysis" nice -n 10 "$repo/scripts/lint.sh"
+lint_pid=$!
 cmake --build "$build/native" -j"$(nproc)"
 took "native build" $t
 
@@ -57,19 +64,9 @@ t=$SECONDS
 export TUMBLEWICK_FUZZ_WINNERS=$build/fuzz/winners-found
 took "winners" $t
 
-# The native tests and static analysis need no display: they run while the Wine tests play.
-native() {
-  local status=0 t=$SECONDS
-  ctest --test-dir "$build/native" --output-on-failure || status=1
-  took "native tests" $t
-  t=$SECONDS
-  say "formatting and static analysis"
-  "$repo/scripts/lint.sh" || status=1
-  took "lint" $t
-  return $status
-}
-native_log=$build/native-and-lint.log
-beside "$native_log" native
+# The native tests need no display: they run while the Wine tests play.
+native_log=$build/native-tests.log
+beside "$native_log" timed "native tests" ctest --test-dir "$build/native" --output-on-failure
 native_pid=$!
 
 say "game and Wine tests (native tests and static analysis beside them)"
@@ -84,8 +81,11 @@ wine_status=0
 ctest --test-dir "$build/win" --output-on-failure --timeout 120 || wine_status=$?
 took "Wine tests" $t
 
-say "native tests and static analysis (ran beside the Wine tests)"
+say "native tests (ran beside the Wine tests)"
 native_status=0
-finish "$native_log" "$native_pid" "the native tests or static analysis" || native_status=$?
+finish "$native_log" "$native_pid" "the native tests" || native_status=$?
+say "formatting and static analysis (ran beside the builds and tests)"
+lint_status=0
+finish "$lint_log" "$lint_pid" "formatting or static analysis" || lint_status=$?
 took "everything" $started
-[ "$wine_status" -eq 0 ] && [ "$native_status" -eq 0 ]
+[ "$wine_status" -eq 0 ] && [ "$native_status" -eq 0 ] && [ "$lint_status" -eq 0 ]
