@@ -61,6 +61,13 @@ def passes_counted(text):
     return int(m.group(1)) if m else 0
 
 
+def won_at_target_clock(points, checks):
+    """Seconds to the win by the target's own clock, from its first input: the stage log's
+    point where every check passed. The process's wall time also holds its start-up and the
+    crash report, which can carry a win at the bound past it."""
+    return min((s for n, _, s in points if n >= checks), default=None)
+
+
 def command(job, name, stage_log):
     r = job.run
     args = [f"-seed={r.seed}", f"-runs={job.soak_runs}" if job.soak_runs else f"-max_total_time={r.bound}"]
@@ -92,6 +99,11 @@ def run(job):
     if job.soak_runs:
         r.passes, r.mutations = passes_counted(text), ""
     elif stage_log.exists() and job.judge:
-        r.stages = reach(stage_log_points(stage_log.read_text()), job.judge.levels()[r.level].checks)
+        points = stage_log_points(stage_log.read_text())
+        checks = job.judge.levels()[r.level].checks
+        r.stages = reach(points, checks)
+        won_at = won_at_target_clock(points, checks) if r.beaten else None
+        if won_at is not None:
+            r.seconds = won_at
     if ended != "exited":
         r.status = "killed"
