@@ -38,9 +38,36 @@ std::wstring decode(const std::string& bytes, UINT codePage) {
   return out;
 }
 
-bool waitFor(const std::function<bool()>& done, DWORD ms = 4000) {
-  for (const DWORD start = GetTickCount(); !done(); Sleep(10)) {
-    if (GetTickCount() - start > ms) return false;
+// Patience with the game. A busy machine can hold the game back for many seconds, so a wait
+// may last long; an idle one holds nothing back, so once the processors have been idle a while
+// since anything came, what has not come is not coming: only a failing wait takes its time.
+class Patience {
+ public:
+  explicit Patience(DWORD limitMs) : limit_(limitMs) { progress(); }
+  void progress() { since_ = GetTickCount(), idleSince_ = idle(); }
+  bool over() const {
+    const DWORD waited = GetTickCount() - since_;
+    return waited > limit_ || (waited > kMinimumMs && idle() - idleSince_ > kIdleMs);
+  }
+
+ private:
+  static constexpr DWORD kMinimumMs = 1000;       // wall time, whatever the processors did
+  static constexpr std::uint64_t kIdleMs = 2000;  // idle time, summed over the processors
+  static std::uint64_t idle() {
+    FILETIME idle{}, kernel{}, user{};
+    GetSystemTimes(&idle, &kernel, &user);
+    return ((std::uint64_t(idle.dwHighDateTime) << 32) | idle.dwLowDateTime) / 10000;
+  }
+  DWORD limit_, since_ = 0;
+  std::uint64_t idleSince_ = 0;
+};
+
+bool waitFor(const std::function<bool()>& done, DWORD limitMs,
+             const std::function<size_t()>& progress = {}) {
+  size_t last = progress ? progress() : 0;
+  for (Patience p(limitMs); !done(); Sleep(10)) {
+    if (progress && progress() != last) last = progress(), p.progress();
+    if (p.over()) return false;
   }
   return true;
 }
@@ -103,6 +130,19 @@ bool parse(const std::string& line, std::string& name, std::vector<std::uint64_t
   return true;
 }
 
+// Starts a program. On a busy machine Wine now and then fails a start with an internal error,
+// which says nothing of the program: that is tried again.
+bool start(std::wstring command, bool inherit, const wchar_t* dir, STARTUPINFOW& startup,
+           PROCESS_INFORMATION& process) {
+  for (int attempt = 0; attempt < 5; ++attempt, Sleep(200)) {
+    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, inherit, 0, nullptr, dir, &startup,
+                       &process))
+      return true;
+    if (GetLastError() != ERROR_INTERNAL_ERROR) break;
+  }
+  return false;
+}
+
 std::string hex(std::uint64_t v) {
   char b[24];
   std::snprintf(b, sizeof b, "%llx", static_cast<unsigned long long>(v));
@@ -129,15 +169,40 @@ std::wstring beside(const std::wstring& name) {
   return game.substr(0, game.find_last_of(L'\\') + 1) + name;
 }
 std::string judge(int level, const std::wstring& path, const std::wstring& options) {
-  const std::wstring command = L"\"\"" + beside(L"tumblewick-judge.exe") + L"\" " + options +
-                               std::to_wstring(level) + L" \"" + path + L"\" 2>&1\"";
-  std::string out;
-  if (FILE* said = _wpopen(command.c_str(), L"rb")) {
-    for (int c; (c = std::fgetc(said)) != EOF;) {
-      if (c != '\r') out += static_cast<char>(c);
-    }
-    _pclose(said);
+  // Started itself, not through a shell: one Wine process for each verdict instead of two. Its
+  // standard error goes where its standard output goes, as a shell's 2>&1 would have it.
+  const std::wstring command = L"\"" + beside(L"tumblewick-judge.exe") + L"\" " + options +
+                               std::to_wstring(level) + L" \"" + path + L"\"";
+  SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+  HANDLE said = nullptr, told = nullptr;
+  if (!CreatePipe(&said, &told, &inherited, 0)) return {};
+  SetHandleInformation(said, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = told;
+  PROCESS_INFORMATION judged{};
+  const bool started = start(command, true, nullptr, startup, judged);
+  const DWORD error = GetLastError();
+  CloseHandle(told);  // the pipe ends when the judge's copy of it closes
+  if (!started) {
+    CloseHandle(said);
+    return "the judge did not start: error " + std::to_string(error);
   }
+  std::string out;
+  char buffer[4096];
+  for (DWORD got; ReadFile(said, buffer, sizeof buffer, &got, nullptr) && got > 0;) {
+    for (DWORD i = 0; i < got; ++i) {
+      if (buffer[i] != '\r') out += buffer[i];
+    }
+  }
+  CloseHandle(said);
+  DWORD code = 0;
+  WaitForSingleObject(judged.hProcess, INFINITE);
+  GetExitCodeProcess(judged.hProcess, &code);
+  CloseHandle(judged.hThread);
+  CloseHandle(judged.hProcess);
+  if (out.empty()) out = "the judge said nothing; exit code " + std::to_string(code);
   return out;
 }
 Language language() { return languageOf(GetACP()); }
@@ -159,12 +224,12 @@ Game::Game() {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   SetEnvironmentVariableW(L"WINEDEBUG", L"+relay");  // the game's standard error is the trace
-  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(),
-                     &startup, &process_)) {
-    // Shown, not only created: the tests read its style and press keys into it at once.
-    waitFor(
-        [&] { return (main_ = FindWindowW(L"VUDOREZE", L"Velk_Game")) && IsWindowVisible(main_); },
-        30000);
+  if (start(command, false, dir_.c_str(), startup, process_)) {
+    // Shown, not only created: the tests read its style and press keys into it at once. Wine
+    // may start its own services first, which wait on each other: the clock alone decides.
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < kLimitMs; Sleep(10)) {
+      if ((main_ = FindWindowW(L"VUDOREZE", L"Velk_Game")) && IsWindowVisible(main_)) break;
+    }
   }
   SetEnvironmentVariableW(L"WINEDEBUG", L"-all");
   names_[main_] = "Main";
@@ -172,6 +237,20 @@ Game::Game() {
 }
 
 Game::~Game() {
+  // The last step ended as its last event came: whatever the game did after it is checked here.
+  settle();
+  poll();
+  if (events_.size() > seen_) {
+    std::string late;
+    for (size_t i = seen_; i < events_.size(); ++i) late += "\n  " + events_[i];
+    ADD_FAILURE() << "events after the last step:" << late;
+  }
+  if (!env(L"TUMBLEWICK_STEP_TIMES").empty()) {  // for the load check
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::printf("slowest step: %lu ms, %s.%s, up to \"%s\"\n", slowest_,
+                test ? test->test_suite_name() : "", test ? test->name() : "",
+                slowestStep_.c_str());
+  }
   TerminateProcess(process_.hProcess, 0);
   WaitForSingleObject(process_.hProcess, 5000);
   CloseHandle(process_.hThread);
@@ -190,9 +269,21 @@ std::string Game::name(std::uint64_t value) {
   return hex(value);
 }
 
+bool Game::wait(const std::function<bool()>& done, const std::function<size_t()>& progress) {
+  if (waitFor(done, failed_ ? kAfterFailureMs : kLimitMs, progress)) return true;
+  failed_ = true;
+  return false;
+}
+
+bool Game::settle() const {
+  DWORD_PTR ignored;
+  return SendMessageTimeoutW(main_, WM_NULL, 0, 0, SMTO_NORMAL,
+                             failed_ ? kAfterFailureMs : kLimitMs, &ignored) != 0;
+}
+
 HWND Game::window(const std::string& wanted) {
   HWND found = nullptr;
-  waitFor([&] {
+  wait([&] {
     poll();  // the open-file record is read while its dialog is open
     for (HWND w : windowsOf(process_.dwProcessId)) {
       if (wanted.empty() ? GetDlgItem(w, 0x47C) != nullptr : name(std::uint64_t(w)) == wanted)
@@ -208,7 +299,7 @@ void Game::click(HWND w, int id) const { PostMessageW(w, WM_COMMAND, static_cast
 void Game::type(HWND w, int id, const std::wstring& text) const {
   DWORD_PTR ignored;
   SendMessageTimeoutW(GetDlgItem(w, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                      SMTO_ABORTIFHUNG, 10000, &ignored);
+                      SMTO_ABORTIFHUNG, kLimitMs, &ignored);
 }
 
 void Game::key(HWND w, UINT vk) const {
@@ -220,7 +311,7 @@ std::wstring Game::text(HWND w, int id) const {
   wchar_t buffer[8192] = {};
   DWORD_PTR copied = 0;
   SendMessageTimeoutW(GetDlgItem(w, id), WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer),
-                      SMTO_ABORTIFHUNG, 4000, &copied);
+                      SMTO_ABORTIFHUNG, kLimitMs, &copied);
   return buffer;
 }
 
@@ -277,7 +368,7 @@ void Game::poll() {
     if (!keepNotices &&
         (c == captions().error || c == captions().congrats || c == captions().admission)) {
       PostMessageW(w, WM_COMMAND, IDOK, 0);  // a notice: the trace has its text already
-      waitFor([&] { return !IsWindowVisible(w); });
+      if (wait([&] { return !IsWindowVisible(w); })) ++dismissed_;
     } else {
       name(std::uint64_t(w));  // while it is there to be named
     }
@@ -293,32 +384,32 @@ void Game::poll() {
     if (unparsed_.compare(0, thread.size(), thread) != 0) continue;
     const std::string event = brief(unparsed_.substr(thread.size(), end - thread.size()));
     if (!event.empty()) events_.push_back(event);
+    if (event.starts_with("MessageBoxA ")) ++notices_;
   }
 }
 
-Seq Game::run(const std::function<void()>& action, const Seq& expected) {
-  action();
-  size_t count = events_.size();
-  DWORD last = GetTickCount();
-  for (const DWORD start = last; GetTickCount() - start < 5000; Sleep(10)) {
-    poll();
-    if (events_.size() != count) count = events_.size(), last = GetTickCount();
-    if (count - seen_ >= expected.size() &&
-        GetTickCount() - last > (expected.empty() ? 300u : 100u))
-      break;
-  }
+// The events since the last step, a whole jingle standing as its name, a cut string as the
+// expected event it begins. `pending`: how many of the last ones may be the start of a jingle.
+Seq Game::events(const Seq& expected, size_t& pending) const {
   Seq out;
-  for (size_t i = seen_; i < events_.size(); ++i) {
+  pending = 0;
+  for (size_t i = seen_; i < events_.size() && pending == 0; ++i) {
     out.push_back(events_[i]);
-    for (const Seq& j : kJingles) {  // a whole jingle stands as its name
-      if (events_.size() - i >= j.size() - 1 &&
-          std::equal(j.begin() + 1, j.end(), events_.begin() + static_cast<long>(i))) {
+    const size_t left = events_.size() - i;
+    for (const Seq& j : kJingles) {
+      const size_t n = std::min(left, j.size() - 1);
+      if (!std::equal(j.begin() + 1, j.begin() + 1 + static_cast<long>(n),
+                      events_.begin() + static_cast<long>(i)))
+        continue;
+      if (n == j.size() - 1) {
         out.back() = j[0], i += j.size() - 2;
-        break;
+      } else {  // the rest may be a jingle still sounding
+        out.insert(out.end(), events_.begin() + static_cast<long>(i) + 1, events_.end());
+        pending = n;
       }
+      break;
     }
   }
-  seen_ = events_.size();
   // The trace cuts long strings short: such an event stands for the expected one it begins.
   for (size_t i = 0; i < out.size() && i < expected.size(); ++i) {
     const std::string& a = out[i];
@@ -329,9 +420,64 @@ Seq Game::run(const std::function<void()>& action, const Seq& expected) {
   return out;
 }
 
+// A step ends as soon as its events are known to differ from the expected ones, or once all of
+// them have come and the game has finished handling them. Only a step still missing an event
+// waits: as long as the game might still be working.
+Seq Game::run(const std::function<void()>& action, const Seq& expected) {
+  const DWORD began = GetTickCount();
+  action();
+  Patience patience(failed_ ? kAfterFailureMs : kLimitMs);
+  const DWORD start = GetTickCount();
+  size_t count = events_.size();
+  DWORD last = start;  // when the last event came
+  Seq out;
+  for (bool settled = false;; Sleep(10)) {
+    poll();
+    if (events_.size() != count) count = events_.size(), last = GetTickCount(), patience.progress();
+    size_t pending = 0;
+    out = events(expected, pending);
+    const size_t whole = out.size() - pending, n = std::min(whole, expected.size());
+    if (whole > expected.size() ||
+        !std::equal(out.begin(), out.begin() + static_cast<long>(n), expected.begin()))
+      break;  // an event that should not have come
+    // Nothing to wait for when nothing should happen: give the game a moment to misbehave.
+    const bool complete = out.size() == expected.size() && pending == 0 &&
+                          (keepNotices || dismissed_ >= notices_) &&
+                          (n > 0 || GetTickCount() - start > 300);
+    if (complete && settled) break;
+    if (complete) {
+      settle();  // the game has gone back to its messages: what it did is in the trace
+      settled = true;
+      continue;
+    }
+    settled = false;
+    // The game has shown that it took the action, has been silent a while and answers: it waits
+    // for the player, so what has not come is not coming, however busy the machine.
+    if (!out.empty() && (keepNotices || dismissed_ >= notices_) &&
+        GetTickCount() - last > kSilentMs && settle()) {
+      poll();
+      if (events_.size() == count) break;
+    }
+    if (patience.over()) break;
+  }
+  if (out != expected) {
+    failed_ = true;
+    // Even a failed step closes its notices, so that the next one finds the game usable.
+    wait([&] { return poll(), keepNotices || dismissed_ >= notices_; });
+    size_t pending = 0;
+    out = events(expected, pending);
+  }
+  seen_ = events_.size();
+  if (GetTickCount() - began >= slowest_) {
+    slowest_ = GetTickCount() - began;
+    slowestStep_ = expected.empty() ? "(nothing)" : expected.back();
+  }
+  return out;
+}
+
 DWORD Game::exitCode() {
   DWORD code = STILL_ACTIVE;
-  WaitForSingleObject(process_.hProcess, 5000);
+  WaitForSingleObject(process_.hProcess, kLimitMs);
   GetExitCodeProcess(process_.hProcess, &code);  // STILL_ACTIVE if it has not ended
   return code;
 }

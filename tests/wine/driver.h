@@ -41,15 +41,27 @@ class Game {
   void key(HWND window, UINT vk) const;  // a posted key press
   std::wstring text(HWND window, int id) const;
   HWND focus() const;
-  // Runs the action, dismisses every notice, and returns the game's events once as many as
-  // expected have come and the game has gone quiet, or after a few seconds.
+  // Runs the action, dismisses every notice, and returns the game's events once they differ
+  // from the expected ones or all of them have come; a missing one is waited for while the
+  // game might still be busy, up to half a minute.
   Seq run(const std::function<void()>& action, const Seq& expected);
+  // Waits until done, as long as a step waits for a missing event; false if it never was. A
+  // change in `progress` counts as the game still working.
+  bool wait(const std::function<bool()>& done, const std::function<size_t()>& progress = {});
+  // Returns once the game has handled the messages sent to it so far; false if it cannot.
+  bool settle() const;
   DWORD exitCode();  // waits for the process to end; STILL_ACTIVE if it does not
   // Writes a file into the game's working folder, extended to `length` if given; its path.
   std::wstring file(const std::wstring& name, const std::string& bytes, long long length = 0) const;
 
  private:
+  static constexpr DWORD kLimitMs = 30000;
+  // Once a step has failed the play is off its course: the rest need not wait long.
+  static constexpr DWORD kAfterFailureMs = 3000;
+  // A game silent this long within a step, that answers messages, has nothing more to do.
+  static constexpr DWORD kSilentMs = 3000;
   void poll();
+  Seq events(const Seq& expected, size_t& pending) const;
   std::string brief(const std::string& call);
   std::string name(std::uint64_t window);
 
@@ -60,6 +72,10 @@ class Game {
   std::string unparsed_;  // read from the trace, not yet a whole line
   Seq events_;
   size_t seen_ = 0;  // events already returned by run()
+  bool failed_ = false;
+  DWORD slowest_ = 0;  // the slowest step, reported for the load check
+  std::string slowestStep_;
+  size_t notices_ = 0, dismissed_ = 0;  // notices the game opened, and those closed for it
   std::map<HWND, std::string> names_;
   std::map<std::uint64_t, std::string> files_;  // handle, the file it was opened on
   std::string opened_;                          // the file the last CreateFileA named

@@ -47,10 +47,15 @@ HWND looks(Game& g, const std::string& name) {
 }
 // Types into a field as a player does: it has the focus, and each character comes as the key
 // press (with Shift if need be) that gives it. The field must show them.
-void keys(const Game& g, HWND window, int id, const std::wstring& text) {
+void keys(Game& g, HWND window, int id, const std::wstring& text) {
   g.type(window, id, L"");
+  // Keys go where the focus is when they are read: the window must be active before the focus
+  // moves to the field, as activating it would move the focus back to where it was.
   SetForegroundWindow(window);
-  PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, id)), TRUE);
+  g.wait([&] { return GetForegroundWindow() == window; });
+  HWND field = GetDlgItem(window, id);
+  PostMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+  g.wait([&] { return g.focus() == field; });
   std::vector<INPUT> in;
   auto add = [&](int vk, DWORD up) {
     in.push_back(INPUT{.type = INPUT_KEYBOARD, .ki = {WORD(vk), 0, up, 0, 0}});
@@ -63,7 +68,8 @@ void keys(const Game& g, HWND window, int id, const std::wstring& text) {
   }
   SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
   std::wstring shown;
-  for (int i = 0; i < 300 && (shown = g.text(window, id)) != text; ++i) Sleep(10);
+  // The keys may come slowly, even on an idle machine: each one that shows is progress.
+  g.wait([&] { return (shown = g.text(window, id)) == text; }, [&] { return shown.size(); });
   EXPECT_EQ(utf8(shown), utf8(text)) << "typed into " << id;
 }
 // Where a window's client area starts on the screen.
