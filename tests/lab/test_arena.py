@@ -3,6 +3,7 @@ contained by bubblewrap and by the subreaper it falls back to, each leaving no p
 file behind; and the batch stream cut into frames wherever its pieces end."""
 import hashlib
 import os
+import shutil
 import struct
 import tempfile
 import unittest
@@ -24,7 +25,12 @@ def arena(test, fuzzers, parallel, private_tmp=True):
     folder = tempfile.TemporaryDirectory(prefix="tumblewick-arena-test-")
     test.addCleanup(folder.cleanup)
     test.addCleanup(ESCAPED.unlink, missing_ok=True)
-    tools_before = set(Path(tempfile.gettempdir()).glob("tumblewick-arena-*"))
+    # The arena's tool folders go to a temporary folder of this test's own, so that other
+    # arenas running on the machine at the same time cannot make it fail.
+    own_tmp = tempfile.mkdtemp(prefix="tw-")
+    test.addCleanup(shutil.rmtree, own_tmp, ignore_errors=True)
+    saved, tempfile.tempdir = tempfile.tempdir, own_tmp
+    test.addCleanup(setattr, tempfile, "tempdir", saved)
     jobs = [lab_arena.arena_jobs([HERE / "fixture.sh", f], [1], [1], 2, JUDGE, lab=Path(folder.name))[0]
             for f in fuzzers]
     for job, f in zip(jobs, fuzzers):
@@ -45,7 +51,7 @@ def arena(test, fuzzers, parallel, private_tmp=True):
     for p in in_tmp:
         p.unlink()
     test.assertEqual(in_tmp if private_tmp else [], [])
-    test.assertEqual(set(Path(tempfile.gettempdir()).glob("tumblewick-arena-*")) - tools_before, set())
+    test.assertEqual(list(Path(own_tmp).iterdir()), [])
     return done
 
 
