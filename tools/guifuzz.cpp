@@ -743,8 +743,9 @@ struct LevelRun {
   long long edges = 0;
   long long cmpTried = 0;
   long long cmpKept = 0;
-  // With --repeat: the repeats whose edges showed something the first run had not.
+  // With --repeat: the repeats whose edges showed something no earlier repeat had.
   long long repeatsNew = 0;
+  long long repeatsDiffer = 0;  // and those whose edge classes differ from the first run's
 };
 
 class Player {
@@ -1126,7 +1127,10 @@ void report(const LevelRun& run, const Options& options) {
                   stages::count(run.level), run.stagesAt, run.keptForCoverage, run.unstable,
                   run.edges, run.cmpTried, run.cmpKept);
     line += figures;
-    if (options.repeat > 0) line += ",\"repeats_new\":" + std::to_string(run.repeatsNew);
+    if (options.repeat > 0) {
+      line += ",\"repeats_new\":" + std::to_string(run.repeatsNew) +
+              ",\"repeats_differ\":" + std::to_string(run.repeatsDiffer);
+    }
     write(stdout, line + "}\n");
     return;
   }
@@ -1151,7 +1155,10 @@ void report(const LevelRun& run, const Options& options) {
                   run.cmpTried);
     line += figures;
   }
-  if (options.repeat > 0) line += ", " + std::to_string(run.repeatsNew) + " repeats new";
+  if (options.repeat > 0) {
+    line += ", " + std::to_string(run.repeatsNew) + " repeats new, " +
+            std::to_string(run.repeatsDiffer) + " unlike the first";
+  }
   if (run.beaten) {
     line += "; winner: " + winnerText(run);
   } else {
@@ -1259,12 +1266,18 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
       bool keep = newAnswer;
       if (section != nullptr) {
         const coverage::Map& map = section->map();
-        if (options.repeat > 0) {  // the noise: what a repeat shows that the first run did not
+        if (options.repeat > 0) {  // the noise: what repeats show that earlier ones did not
           if (run.submissions == 1) {
-            coverage::newsOf(map.edges, virgin.data(), true);
-          } else if (coverage::newsOf(map.edges, virgin.data(), false) != coverage::News::None) {
-            ++run.repeatsNew;
+            std::copy(std::begin(map.edges), std::end(map.edges), first.begin());
+          } else if (!std::equal(first.begin(), first.end(), std::begin(map.edges),
+                                 [](std::uint8_t a, std::uint8_t b) {
+                                   return coverage::bucket(a) == coverage::bucket(b);
+                                 })) {
+            ++run.repeatsDiffer;
           }
+          const bool news =
+              coverage::newsOf(map.edges, virgin.data(), true) != coverage::News::None;
+          if (news && run.submissions > 1) ++run.repeatsNew;
           if (queue.empty()) queue.push_back(input);
           continue;
         }

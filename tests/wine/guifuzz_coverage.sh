@@ -20,7 +20,7 @@ grep -q '^{"level":1,.*"feedback":"coverage",.*"repeats_new":0' <<<"$out" || fai
 fuzz --level 1 --feedback coverage --submissions 300 "$game"
 grep -q '^{"level":1,.*"beaten":true' <<<"$out" && [ $rc -eq 0 ] || fail "level 1 not beaten"
 fuzz --level 6 --feedback cmp --plain --submissions 400 --replay "$winners" "$game"
-grep -q '^{"level":6,.*"beaten":true,.*"mode":"plain"\|^{"level":6,"mode":"plain","beaten":true' <<<"$out" &&
+grep -q '^{"level":6,"mode":"plain","beaten":true' <<<"$out" &&
   [ $rc -eq 0 ] || fail "level 6 not beaten by cmp without the repair"
 fuzz --level 1 --feedback cmp --submissions 10 "$release"
 [ $rc -eq 2 ] && grep -q 'records no coverage' <<<"$out" || fail "the release game was not refused"
