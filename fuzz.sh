@@ -1,3 +1,3 @@
 #!/bin/sh
-# The fuzz lab (fuzz/lab.py; ./fuzz.sh with no arguments tells its commands). See docs/fuzzing.md.
-exec /usr/bin/python3 "$(dirname "$0")/fuzz/lab.py" "$@"
+# The fuzz lab (the package fuzz/fuzzlab; ./fuzz.sh with no arguments tells its commands). See docs/fuzzing.md.
+PYTHONPATH="$(dirname "$0")/fuzz${PYTHONPATH:+:$PYTHONPATH}" exec /usr/bin/python3 -m fuzzlab "$@"

@@ -1,5 +1,6 @@
 """The lab's statistics on a case computed by hand, its report on a stale table, and the
 arena's verdicts on four fixture fuzzers under a 2-second bound."""
+import os
 import sys
 import tempfile
 import unittest
@@ -8,11 +9,16 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "fuzz"))
-import lab  # noqa: E402
+from fuzzlab import procs, report, schedule, stats  # noqa: E402
+from fuzzlab.engines import arena  # noqa: E402
+from fuzzlab.judge import Judge  # noqa: E402
+from fuzzlab.runs import Run  # noqa: E402
+
+JUDGE = Judge(os.environ.get("TUMBLEWICK_JUDGE_BINARY", HERE.parent.parent / "build" / "judge" / "tumblewick-judge"))
 
 
 def runs(*trials):
-    return [lab.Run(1, "x", bound=30, executions=t, seconds=t, beaten=won) for t, won in trials]
+    return [Run(1, "x", bound=30, executions=t, seconds=t, beaten=won) for t, won in trials]
 
 
 class Statistics(unittest.TestCase):
@@ -21,39 +27,37 @@ class Statistics(unittest.TestCase):
         # two left (S = 1/4), one stopped at 40. Counting the censored trials as losses would
         # put the median at 20.
         r = runs((10, True), (40, False), (5, False), (20, True), (10, True))
-        self.assertEqual(lab.kaplan_meier(r, "executions"), [(10, Fraction(1, 2)), (20, Fraction(1, 4))])
-        self.assertEqual(lab.summary(r, "executions"), (10, 10, 20))
-        self.assertEqual(lab.summary(runs((3, False)), "seconds"), (None, None, None))
+        self.assertEqual(stats.kaplan_meier(r, "executions"), [(10, Fraction(1, 2)), (20, Fraction(1, 4))])
+        self.assertEqual(stats.summary(r, "executions"), (10, 10, 20))
+        self.assertEqual(stats.summary(runs((3, False)), "seconds"), (None, None, None))
 
     def test_a12_counts_censored_runs_as_the_bound_and_ties_half(self):
         a, b = runs((1, True), (2, True), (9, False)), runs((2, True), (8, False), (9, False))
-        x, y = lab.time_to_win(a), lab.time_to_win(b)
+        x, y = stats.time_to_win(a), stats.time_to_win(b)
         self.assertEqual((x, y), ([1, 2, 30], [2, 30, 30]))
-        self.assertAlmostEqual(lab.a12(x, y), 6.5 / 9)
-        self.assertAlmostEqual(lab.a12(y, x), 2.5 / 9)
-        self.assertEqual(lab.mann_whitney([30, 30], [30, 30]), (2.0, 1.0))
-        self.assertLess(lab.mann_whitney([1] * 10, [30] * 10)[1], 0.001)
+        self.assertAlmostEqual(stats.a12(x, y), 6.5 / 9)
+        self.assertAlmostEqual(stats.a12(y, x), 2.5 / 9)
+        self.assertEqual(stats.mann_whitney([30, 30], [30, 30]), (2.0, 1.0))
+        self.assertLess(stats.mann_whitney([1] * 10, [30] * 10)[1], 0.001)
 
     def test_report_renders_a_stale_table_anew(self):
         stale = "<!-- lab:ladder -->\n| 1 | zzuf | 9/9 |\n<!-- /lab:ladder -->\n"
-        fresh = lab.rendered(stale, "en")
+        fresh = report.rendered(stale, "en", JUDGE)
         self.assertNotIn("9/9", fresh)
-        self.assertEqual(lab.rendered(fresh, "en"), fresh)
+        self.assertEqual(report.rendered(fresh, "en", JUDGE), fresh)
 
 
 class Arena(unittest.TestCase):
     def test_verdicts(self):
         folder = tempfile.TemporaryDirectory()
         self.addCleanup(folder.cleanup)
-        lab.LAB = Path(folder.name)
-        lab.RESULTS = lab.LAB / "runs.jsonl"
         fuzzers = ("honest", "cheating", "crashing", "hanging")
-        jobs = [lab.arena_jobs([HERE / "fixture.sh", f], [1], [1], 2)[0] for f in fuzzers]
+        jobs = [arena.arena_jobs([HERE / "fixture.sh", f], [1], [1], 2, JUDGE, lab=Path(folder.name))[0] for f in fuzzers]
         for job, f in zip(jobs, fuzzers):
             job.dir = job.dir.with_name(f)
-        done = {Path(r.dir).name: r for r in lab.run_all(jobs, len(jobs))}
+        done = {Path(r.dir).name: r for r in schedule.run_all(jobs, len(jobs))}
         self.assertEqual([done[f].verdict for f in fuzzers],
                          ["beaten", "false-claim", "crashed", "ignored-bound"])
         self.assertEqual(done["honest"].executions, 2)
         self.assertLess(done["hanging"].wall, 4)
-        self.assertEqual(lab.kill_marked(lab.MARK + b"-"), 0)  # none of them left behind
+        self.assertEqual(procs.kill_marked(procs.MARK + b"-"), 0)  # none of them left behind

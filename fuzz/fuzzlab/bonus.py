@@ -1,19 +1,18 @@
-#!/usr/bin/python3
 """The bonus bugs of the fuzz lab: each level's bonus target (fuzz/bonus/, lab only) runs the
 level's own rule and, on its winning path, a planted bug. This finds it, reads the sanitizer's
 report, reproduces, minimises, tells crashes apart, merges corpora, keeps the regression
 corpus honest and measures it all. See docs/fuzzing.md, "Bonus bugs". ./fuzz.sh hands these
-commands over (fuzz/lab.py); "bonus.py X" is also "./fuzz.sh bonus X".
+commands over.
 
-  bonus.py LEVEL --bonus [--engine libfuzzer|afl] [--seconds N] [--seed N] [--repair]
-  bonus.py LEVEL --reproduce FILE         the bonus target's report, then the sound rule's verdict
-  bonus.py LEVEL --minimize FILE [--engine libfuzzer|afl] [--out FILE]
-  bonus.py LEVEL --merge DIR... [--engine libfuzzer|afl] [--out DIR]
-  bonus.py dedup DIR...                   crashes grouped by report kind and top frames
-  bonus.py regress                        the regression corpus: bonus build and sound rule
-  bonus.py measure [--trials K] [--seconds N] [--jobs J] [--levels 1,2] [--engines ...]
+  fuzz.sh LEVEL --bonus [--engine libfuzzer|afl] [--seconds N] [--seed N] [--repair]
+  fuzz.sh LEVEL --reproduce FILE         the bonus target's report, then the sound rule's verdict
+  fuzz.sh LEVEL --minimize FILE [--engine libfuzzer|afl] [--out FILE]
+  fuzz.sh LEVEL --merge DIR... [--engine libfuzzer|afl] [--out DIR]
+  fuzz.sh dedup DIR...                   crashes grouped by report kind and top frames
+  fuzz.sh regress                        the regression corpus: bonus build and sound rule
+  fuzz.sh measure [--trials K] [--seconds N] [--jobs J] [--levels 1,2] [--engines ...]
                                           K trials of each engine, into docs/data/bonus.csv
-  bonus.py table [--lang en|zh]           the measurements of docs/data/bonus.csv as a table
+  fuzz.sh table [--lang en|zh]           the measurements of docs/data/bonus.csv as a table
 """
 import argparse
 import configparser
@@ -27,9 +26,11 @@ import sys
 import time
 from concurrent.futures import ThreadPoolExecutor
 
-REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from .config import BUILD as _BUILD, REPO as _REPO, LabError
+
+REPO = str(_REPO)
 FUZZ = os.path.join(REPO, "fuzz")
-BUILD = os.environ.get("TUMBLEWICK_BUILD_DIR") or os.path.join(REPO, "build")
+BUILD = str(_BUILD)
 BUILDS = {"libfuzzer": os.path.join(BUILD, "fuzz"), "afl": os.path.join(BUILD, "fuzz-afl")}
 RUNS = os.path.join(BUILD, "fuzz", "bonus-runs")
 REGRESSIONS = os.path.join(FUZZ, "bonus", "regressions")
@@ -81,7 +82,7 @@ def build(engine, targets):
                               text=True, check=False)
         if done.returncode != 0:
             sys.stderr.write(done.stdout)
-            sys.exit("build failed: " + " ".join(step))
+            raise LabError("build failed: " + " ".join(step))
 
 
 def bonus_target(level, engine="libfuzzer", repair=False):
@@ -285,7 +286,7 @@ def minimize(level, path, engine, out):
                               stderr=subprocess.STDOUT, text=True, errors="replace", check=False)
     if not os.path.exists(out):
         sys.stderr.write(done.stdout[-3000:])
-        sys.exit("minimising failed")
+        raise LabError("minimising failed")
     return os.path.getsize(out)
 
 
@@ -467,7 +468,7 @@ def table(path, lang):
 # ---- the command line ------------------------------------------------------------------------
 
 def main(argv):
-    parser = argparse.ArgumentParser(prog="bonus.py", description=__doc__.split("\n\n")[0],
+    parser = argparse.ArgumentParser(prog="fuzz.sh", description=__doc__.split("\n\n")[0],
                                      formatter_class=argparse.RawDescriptionHelpFormatter,
                                      usage=__doc__.split("\n\n", 1)[1])
     parser.add_argument("what", help="LEVEL 1-6, dedup, regress, measure or table")
@@ -557,7 +558,3 @@ def main(argv):
         return 0 if result["found"] else 1
     parser.error("LEVEL needs --bonus, --reproduce FILE, --minimize FILE or --merge DIR...")
     return 2
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))

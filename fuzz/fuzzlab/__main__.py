@@ -1,0 +1,149 @@
+"""The fuzz lab: lets fuzzers try to beat the levels through the levels' own rules, records
+every run, and tells, over many trials, how often and how soon each one won. See
+docs/fuzzing.md (Chinese) and docs/fuzzing.en.md (English).
+
+Run as python3 -m fuzzlab with fuzz/ on the path, as fuzz.sh does."""
+import argparse
+import os
+import signal
+import sys
+from pathlib import Path
+
+from . import bonus, commands
+from .builds import BUILDS, build, ensure_packages
+from .config import LEVELS, LabError, say
+from .engines import ENGINES
+from .engines.arena import cmd_arena
+from .engines.libfuzzer import TECHNIQUES
+from .judge import Judge
+from .procs import kill_all
+from .report import report
+
+USAGE = """  fuzz.sh LEVEL [--engine E] [--seconds N] [--seed N] [--corpus DIR] [TECHNIQUE...] [--trials N]
+      LEVEL 1-6; E: libfuzzer (default), afl, afl-cmplog, zzuf or gui (the real game under
+      Wine); DIR: seeds of your own instead of fuzz/corpus/levelN; TECHNIQUE (libFuzzer):
+      --plain (default), --dict, --value-profile, --no-cmp (level 6), --repair (levels 4 and 6;
+      also gui's), --no-seeds
+      --explain: then the level's checks, with when each first fell; --coverage: then source
+      coverage of the level's rule over the run's final corpus (HTML and an excerpt; --from
+      RUNDIR: of a run already made, --data DIR: the excerpt also there)
+  fuzz.sh LEVEL --compare [--seconds N] [--trials K]   every libFuzzer technique for LEVEL
+  fuzz.sh table [--techniques] [--seconds N] [--trials K]  the ladder (every engine on every
+      level) or every libFuzzer technique; K trials a cell (random seeds 1..K, default 3);
+      the runs' data go to docs/data/ladder.csv or techniques.csv (--data FILE elsewhere)
+  fuzz.sh table --engine gui [--levels L...] [--seconds N] [--trials K]  the GUI fuzzer alone,
+      plain and with its repair (levels 4, 6); data: docs/data/gui.csv (--data FILE elsewhere)
+  fuzz.sh soak [--runs N]            each target for N executions, passes only counted
+  fuzz.sh report [--check]           the guides' measured tables and pictures from docs/data;
+                                     --check: fail where a guide differs from them
+  fuzz.sh arena [--trials N] [--seconds S] [--levels L...] -- COMMAND ARGS...
+                                     grades a fuzzer of your own on each level
+  fuzz.sh bench [--trials N] [--seconds S] [--levels L...]  the lab's overhead, --jobs 1 vs 2
+  fuzz.sh smoke | find-winner OUTDIR [LEVEL...]           what the test command runs
+  fuzz.sh LEVEL --bonus | --reproduce FILE | --minimize FILE | --merge DIR...; fuzz.sh dedup
+      DIR...; fuzz.sh bonus regress | measure | table   the bonus bugs (lab only)
+Common: --jobs J (parallel runs, default the number of cores), --seed S (first random seed).
+Every run appends one JSON line to build/lab/runs.jsonl."""
+
+
+class Usage(argparse.ArgumentParser):
+    def error(self, message):
+        raise LabError(f"{message}\n{USAGE}")
+
+
+def folder(text):
+    return Path(text).resolve()
+
+
+def common():
+    """The options every command takes, as it always has."""
+    p = argparse.ArgumentParser(add_help=False)
+    p.add_argument("--engine", default="libfuzzer", choices=list(ENGINES))
+    p.add_argument("--seconds", type=int)
+    p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--trials", "--seeds", type=int)
+    p.add_argument("--jobs", type=int, default=len(os.sched_getaffinity(0)))
+    p.add_argument("--runs", type=int, default=1000000)
+    p.add_argument("--compare", "--techniques", action="store_true")
+    p.add_argument("--corpus", type=folder)
+    p.add_argument("--data", type=folder)
+    p.add_argument("--levels", type=int, nargs="+", choices=LEVELS)
+    p.add_argument("--check", action="store_true")
+    p.add_argument("--explain", action="store_true")
+    p.add_argument("--coverage", action="store_true")
+    p.add_argument("--from", dest="source", type=folder)
+    p.add_argument("--judge", type=folder)
+    p.add_argument("--plain", action="store_const", const=None, dest="unused")
+    for t in TECHNIQUES:
+        if t != "plain":
+            p.add_argument(f"--{t}", action="append_const", const=t, dest="techniques", default=[])
+    return p
+
+
+HANDLERS = {
+    **{str(n): commands.cmd_level for n in LEVELS},
+    "table": commands.cmd_table, "soak": commands.cmd_soak, "report": lambda a, judge: cmd_report(a, judge),
+    "arena": cmd_arena, "bench": commands.cmd_bench, "smoke": commands.cmd_smoke,
+    "find-winner": commands.cmd_find_winner,
+}
+
+
+def parse(argv):
+    argv = list(argv)
+    command = argv[argv.index("--") + 1:] if "--" in argv else []
+    argv = argv[:argv.index("--")] if "--" in argv else argv
+    p = Usage(prog="fuzz.sh", add_help=False)
+    sub = p.add_subparsers(dest="what", required=True)
+    for name in HANDLERS:
+        s = sub.add_parser(name, parents=[common()], add_help=False)
+        if name == "find-winner":
+            s.add_argument("out")
+            s.add_argument("winner_levels", metavar="LEVEL", type=int, nargs="*")
+    a = p.parse_args(argv)
+    a.command = command
+    if a.what == "find-winner":
+        if set(a.winner_levels) - set(LEVELS):
+            p.error(f"find-winner: levels are {LEVELS[0]} to {LEVELS[-1]}")
+        a.levels = a.winner_levels
+    many = a.what in ("table", "arena", "bench") or a.compare
+    a.trials = a.trials or (3 if many else 1)
+    a.seconds = a.seconds or (30 if a.what in ("arena", "bench") else 60)
+    return a
+
+
+def cmd_report(a, judge):
+    ensure_packages("lab")
+    if not a.judge and "TUMBLEWICK_JUDGE_BINARY" not in os.environ:
+        build("judge")  # the names of the levels' checks
+    return report(a.check, judge)
+
+
+# The bonus bugs have commands of their own: handed over whole.
+BONUS_FLAGS = {"--bonus", "--reproduce", "--minimize", "--merge"}
+
+
+def main(argv):
+    if argv and (argv[0] in ("bonus", "dedup") or BONUS_FLAGS & set(argv)):
+        return bonus.main(argv[1:] if argv[0] == "bonus" else argv)
+    try:
+        a = parse(argv)
+    except LabError as err:
+        say(str(err))
+        return 2
+    signal.signal(signal.SIGINT, signal.default_int_handler)  # also when started in the background
+    signal.signal(signal.SIGTERM, lambda *_: (kill_all(), sys.exit(143)))
+    judge = Judge(a.judge or os.environ.get("TUMBLEWICK_JUDGE_BINARY")
+                  or BUILDS["judge"].dir / "tumblewick-judge")
+    try:
+        return HANDLERS[a.what](a, judge)
+    except LabError as err:
+        say(str(err))
+        return 2
+    except KeyboardInterrupt:
+        kill_all()
+        say("interrupted; every run stopped")
+        return 130
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
