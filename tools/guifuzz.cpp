@@ -732,9 +732,15 @@ struct LevelRun {
   std::wstring saved;  // where the winning file was saved
   std::string stoppedBy;
   // How far inputs got through the level's checks (the judge's stages), for the report only:
-  // the most checks any submission passed, and the submission that first passed that many.
-  int stages = 0;
-  long long stagesAt = 0;
+  // each time a submission passed more of them than any before, how many, its number and the
+  // seconds since the level's start.
+  struct Reach {
+    int passed;
+    long long submission;
+    double seconds;
+  };
+  std::vector<Reach> reach;
+  int stages() const { return reach.empty() ? 0 : reach.back().passed; }
   // With coverage: inputs kept for new coverage, candidates whose new coverage did not repeat
   // on a second run, edges seen; with cmp: inputs made from compared operands, and how many
   // of them were kept.
@@ -1119,13 +1125,17 @@ void report(const LevelRun& run, const Options& options) {
         ",\"stuck_at\":" + (run.beaten ? std::string("null") : jsonString(oneLine(stuckAt(run))));
     line += ",\"stopped_by\":" +
             (run.stoppedBy.empty() ? std::string("null") : jsonString(run.stoppedBy));
+    line += ",\"stages\":[";
+    for (std::size_t i = 0; i < run.reach.size(); ++i) {
+      std::snprintf(figures, sizeof figures, "%s[%d,%lld,%.2f]", i ? "," : "", run.reach[i].passed,
+                    run.reach[i].submission, run.reach[i].seconds);
+      line += figures;
+    }
     std::snprintf(figures, sizeof figures,
-                  ",\"feedback\":\"%s\",\"stages\":%d,\"stage_count\":%d,\"stages_at\":%lld,"
-                  "\"kept_for_coverage\":%lld,\"unstable\":%lld,\"edges\":%lld,\"cmp_tried\":%lld,"
-                  "\"cmp_kept\":%lld",
-                  kFeedbackNames[static_cast<int>(options.feedback)], run.stages,
-                  stages::count(run.level), run.stagesAt, run.keptForCoverage, run.unstable,
-                  run.edges, run.cmpTried, run.cmpKept);
+                  "],\"stage_count\":%d,\"feedback\":\"%s\",\"kept_for_coverage\":%lld,"
+                  "\"unstable\":%lld,\"edges\":%lld,\"cmp_tried\":%lld,\"cmp_kept\":%lld",
+                  stages::count(run.level), kFeedbackNames[static_cast<int>(options.feedback)],
+                  run.keptForCoverage, run.unstable, run.edges, run.cmpTried, run.cmpKept);
     line += figures;
     if (options.repeat > 0) {
       line += ",\"repeats_new\":" + std::to_string(run.repeatsNew) +
@@ -1142,7 +1152,7 @@ void report(const LevelRun& run, const Options& options) {
                 "level %d: %s after %lld submissions, %.1f s (%.1f/s), %zu answers, %d of %d "
                 "checks passed",
                 run.level, run.beaten ? "beaten" : "NOT beaten", run.submissions, run.seconds, rate,
-                run.order.size(), run.stages, stages::count(run.level));
+                run.order.size(), run.stages(), stages::count(run.level));
   std::string line = figures;
   if (options.feedback != Feedback::Answers) {
     std::snprintf(figures, sizeof figures,
@@ -1225,7 +1235,7 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
     const Answer answer = player.submit(level, dialog, input);
     ++run.submissions;
     const int passed = stagesOf(level, input);
-    if (passed > run.stages) run.stages = passed, run.stagesAt = run.submissions;
+    if (passed > run.stages()) run.reach.push_back({passed, run.submissions, elapsed()});
     newAnswer = run.answers[answer.text]++ == 0;
     if (newAnswer) {
       run.order.push_back(answer.text);
