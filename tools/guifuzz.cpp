@@ -168,9 +168,9 @@ std::wstring className(HWND window) {
 // here, named to the game through its environment, zeroed before each submission.
 class Section {
  public:
-  Section() {
-    name_ = L"Local\\tumblewick-coverage-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(GetTickCount64());
+  Section()
+      : name_(L"Local\\tumblewick-coverage-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+              std::to_wstring(GetTickCount64())) {
     handle_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                  sizeof(coverage::Map), name_.c_str());
     if (handle_ != nullptr) {
@@ -1229,7 +1229,6 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
   };
   std::vector<std::uint8_t> virgin(coverage::kEdges, 0xFF);  // the edge classes never seen
   std::vector<std::uint8_t> first(coverage::kEdges);
-  std::unordered_set<std::size_t> submitted;
   // One submission: its answer counted, its stage reach noted; true once the level is passed.
   const auto submit = [&](const Input& input, bool& newAnswer) {
     const Answer answer = player.submit(level, dialog, input);
@@ -1249,7 +1248,8 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
     return answer.passed;
   };
   try {
-    std::vector<Input> queue;  // the inputs that gave a new answer or new coverage
+    std::vector<Input> queue;                   // the inputs that gave a new answer or new coverage
+    std::unordered_set<std::size_t> submitted;  // the inputs made from operands, tried
     bool newAnswer = false;
     while (!run.beaten) {
       if (options.submissions > 0 && run.submissions >= options.submissions) break;
