@@ -32,8 +32,9 @@ def save(fig, path):
     plt.close(fig)
 
 
-def curves(runs, lang, path, key="engine"):
-    """Per level, the share of a cell's trials that have won by each number of executions."""
+def curves(runs, lang, path, key="engine", most=2e8):
+    """Per level, the share of a cell's trials that have won by each number of executions (up
+    to MOST)."""
     plt = pyplot(lang)
     groups = cells(runs, key)
     levels = sorted({lv for lv, _ in groups})
@@ -52,7 +53,7 @@ def curves(runs, lang, path, key="engine"):
                     label=f"{name} ({len(wins)}/{len(group)})")
             ax.plot(xs[-1:], ys[-1:], "o", color=colour, ms=5)  # where the runs got to
         ax.set_xscale("log")
-        ax.set_xlim(1, 2e8)
+        ax.set_xlim(1, most)
         ax.set_ylim(-0.03, 1.03)
         ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
         ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
@@ -129,4 +130,6 @@ PICTURES = (  # (name: docs/lab/NAME.LANG.png, data file, drawing)
     ("ladder-overview", "ladder.csv", overview),
     ("ladder-stages", "ladder.csv", stage_curves),
     ("techniques-curves", "techniques.csv", lambda runs, lang, path: curves(runs, lang, path, "technique")),
+    ("gui-feedback-curves", "gui_feedback.csv",
+     lambda runs, lang, path: curves(runs, lang, path, "technique", 1e5)),
 )
