@@ -1,5 +1,6 @@
-"""The lab's statistics on a case computed by hand, its report on a stale table, and the
-arena's verdicts on four fixture fuzzers under a 2-second bound."""
+"""The lab's statistics on a case computed by hand, its report on a stale table, the GUI
+fuzzer's report read into a run and tabled, and the arena's verdicts on four fixture fuzzers
+under a 2-second bound."""
 import os
 import sys
 import tempfile
@@ -9,8 +10,8 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent.parent / "fuzz"))
-from fuzzlab import procs, report, schedule, stats  # noqa: E402
-from fuzzlab.engines import arena  # noqa: E402
+from fuzzlab import procs, report, schedule, stats, tables  # noqa: E402
+from fuzzlab.engines import arena, gui  # noqa: E402
 from fuzzlab.judge import Judge  # noqa: E402
 from fuzzlab.runs import Run  # noqa: E402
 
@@ -45,6 +46,30 @@ class Statistics(unittest.TestCase):
         fresh = report.rendered(stale, "en", JUDGE)
         self.assertNotIn("9/9", fresh)
         self.assertEqual(report.rendered(fresh, "en", JUDGE), fresh)
+
+
+class GuiFeedback(unittest.TestCase):
+    # The last JSON line of a level-4 run with --feedback cmp, cut to the fields the lab reads.
+    SAID = {"level": 4, "mode": "plain", "beaten": True, "submissions": 207, "seconds": 0.78, "coverage": 4,
+            "stuck_at": None, "stages": [[1, 1, 0.0], [5, 16, 0.05], [6, 17, 0.06], [7, 207, 0.78]],
+            "stage_count": 7, "feedback": "cmp", "kept_for_coverage": 6, "unstable": 0, "edges": 66,
+            "cmp_tried": 197, "cmp_kept": 5}
+
+    def test_a_report_read_into_a_run_and_the_target_counted(self):
+        self.assertEqual([gui.feedback_of(t) for t in ("plain", "repair", "cmp", "coverage+repair")],
+                         ["answers", "answers", "cmp", "coverage"])
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        (Path(folder.name) / "level4.bin").write_bytes(b"")
+        r = Run(4, "gui", "cmp", bound=30)
+        gui.read_said(r, self.SAID, Path(folder.name))
+        # Each check falls at the first point that passed at least that many.
+        self.assertEqual(r.stages, "1/0.00 16/0.05 16/0.05 16/0.05 16/0.05 17/0.06 207/0.78")
+        self.assertEqual((r.beaten, r.executions), (True, 207))
+        self.assertIn("5 of 197 operand inputs kept", r.note)
+        late = Run(4, "gui", "cmp", bound=30, beaten=True, executions=tables.GUI_TARGET_SUBMISSIONS + 1)
+        lines = tables.gui_feedback_table([r, late], "en")
+        self.assertIn("| 4 | cmp | 2/2 | 1/2 |", lines[-1])
 
 
 class Arena(unittest.TestCase):
