@@ -10,12 +10,13 @@ import sys
 from pathlib import Path
 
 from . import bonus, commands
-from .builds import BUILDS, build, ensure_packages
+from .builds import BUILDS, build, compiler, ensure_packages
 from .config import GUI_FEEDBACKS, LEVELS, LabError, say
 from .engines import ENGINES
 from .engines.arena import cmd_arena
 from .engines.libfuzzer import TECHNIQUES
 from .judge import Judge
+from .schedule import prepare
 from .procs import kill_all
 from .report import report
 
@@ -58,6 +59,11 @@ def folder(text):
     return Path(text).resolve()
 
 
+def numbers(text):
+    """Levels as "1 2" or "1,2"."""
+    return [int(n) for n in text.split(",") if n]
+
+
 def common():
     """The options every command takes, as it always has."""
     p = argparse.ArgumentParser(add_help=False)
@@ -65,12 +71,12 @@ def common():
     p.add_argument("--seconds", type=int)
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--trials", "--seeds", type=int)
-    p.add_argument("--jobs", type=int, default=len(os.sched_getaffinity(0)))
+    p.add_argument("--jobs", type=int)
     p.add_argument("--runs", type=int, default=1000000)
     p.add_argument("--compare", "--techniques", action="store_true")
     p.add_argument("--corpus", type=folder)
     p.add_argument("--data", type=folder)
-    p.add_argument("--levels", type=int, nargs="+", choices=LEVELS)
+    p.add_argument("--levels", type=numbers, nargs="+")
     p.add_argument("--check", action="store_true")
     p.add_argument("--explain", action="store_true")
     p.add_argument("--coverage", action="store_true")
@@ -81,14 +87,52 @@ def common():
     for t in TECHNIQUES:
         if t != "plain":
             p.add_argument(f"--{t}", action="append_const", const=t, dest="techniques", default=[])
+    # The bonus bugs'
+    p.add_argument("--bonus", action="store_true")
+    p.add_argument("--reproduce", metavar="FILE", type=folder)
+    p.add_argument("--minimize", metavar="FILE", type=folder)
+    p.add_argument("--merge", action="store_true")
+    p.add_argument("--out", type=folder)
+    p.add_argument("--engines", default=",".join(bonus.ENGINE_NAMES))
+    p.add_argument("--lang", default="en", choices=["en", "zh"])
     return p
 
 
+def cmd_level(a, judge):
+    if a.bonus or a.reproduce or a.minimize or a.merge:
+        return bonus.cmd_bonus(a, judge)
+    return commands.cmd_level(a, judge)
+
+
+def cmd_dedup(a, judge):
+    build("fuzz", [f"level{n}_bonus" for n in LEVELS])
+    bonus.dedup(a.folders)
+    return 0
+
+
+def cmd_bonus(a, judge):
+    """bonus regress | measure | table"""
+    if a.task == "regress":
+        if not compiler():
+            print("clang++ not found: bonus regressions skipped")
+            return 77  # CTest: skipped; the test command installs clang
+        return bonus.regress()
+    if a.task == "measure":
+        engines = a.engines.split(",")
+        if set(engines) - set(bonus.ENGINE_NAMES):
+            raise LabError(f"--engines: of {', '.join(bonus.ENGINE_NAMES)}")
+        prepare(["afl" if "afl" in engines else "libfuzzer"])
+        bonus.measure(a.levels or LEVELS, engines, a.trials, a.seconds, a.jobs, judge, a.out or bonus.CSV)
+        return 0
+    print(bonus.table(a.out or bonus.CSV, a.lang))
+    return 0
+
+
 HANDLERS = {
-    **{str(n): commands.cmd_level for n in LEVELS},
+    **{str(n): cmd_level for n in LEVELS},
     "table": commands.cmd_table, "soak": commands.cmd_soak, "report": lambda a, judge: cmd_report(a, judge),
     "arena": cmd_arena, "bench": commands.cmd_bench, "smoke": commands.cmd_smoke,
-    "find-winner": commands.cmd_find_winner,
+    "find-winner": commands.cmd_find_winner, "dedup": cmd_dedup, "bonus": cmd_bonus,
 }
 
 
@@ -101,17 +145,23 @@ def parse(argv):
     for name in HANDLERS:
         s = sub.add_parser(name, parents=[common()], add_help=False)
         if name == "find-winner":
-            s.add_argument("out")
+            s.add_argument("winner_dir", metavar="OUTDIR")
             s.add_argument("winner_levels", metavar="LEVEL", type=int, nargs="*")
+        elif name == "bonus":
+            s.add_argument("task", choices=["regress", "measure", "table"])
+        elif name.isdigit() or name == "dedup":
+            s.add_argument("folders", metavar="DIR", type=folder, nargs="*")
     a = p.parse_args(argv)
     a.command = command
     if a.what == "find-winner":
-        if set(a.winner_levels) - set(LEVELS):
-            p.error(f"find-winner: levels are {LEVELS[0]} to {LEVELS[-1]}")
-        a.levels = a.winner_levels
+        a.out, a.levels = a.winner_dir, a.winner_levels
+    a.levels = [n for group in a.levels for n in group] if a.levels and isinstance(a.levels[0], list) else a.levels
+    if set(a.levels or []) - set(LEVELS):
+        p.error(f"levels are {LEVELS[0]} to {LEVELS[-1]}")
     many = a.what in ("table", "arena", "bench") or a.compare
-    a.trials = a.trials or (3 if many else 1)
+    a.trials = a.trials or (10 if a.what == "bonus" else 3 if many else 1)
     a.seconds = a.seconds or (30 if a.what in ("arena", "bench") else 60)
+    a.jobs = a.jobs or (1 if a.what == "bonus" else len(os.sched_getaffinity(0)))
     return a
 
 
@@ -122,13 +172,7 @@ def cmd_report(a, judge):
     return report(a.check, judge)
 
 
-# The bonus bugs have commands of their own: handed over whole.
-BONUS_FLAGS = {"--bonus", "--reproduce", "--minimize", "--merge"}
-
-
 def main(argv):
-    if argv and (argv[0] in ("bonus", "dedup") or BONUS_FLAGS & set(argv)):
-        return bonus.main(argv[1:] if argv[0] == "bonus" else argv)
     try:
         a = parse(argv)
     except LabError as err:

@@ -45,6 +45,17 @@ def kill_all():
     kill_marked(MARK + b"-")
 
 
+def sweep(pid, mark, rounds=5):
+    """Kills whatever a run left behind, in its group or out of it, until a look finds nothing:
+    a process caught forking or in exec when the group was killed shows only a moment later."""
+    for _ in range(rounds):
+        kill_group(pid)
+        if not kill_marked(mark):
+            time.sleep(0.05)
+            if not kill_marked(mark):
+                return
+
+
 def _stop(p, term_first):
     """Ends a run past its bound: "killed", or "stopped" when TERM alone ended it."""
     ended = "killed"
@@ -84,8 +95,7 @@ def run_bounded(cmd, bound, log, core=None, env=None, cwd=None, term_first=False
             ended = _stop(p, term_first)
     finally:
         seconds = time.monotonic() - start
-        kill_group(p.pid)  # whatever the run left behind in its group
-        kill_marked(mark)
+        sweep(p.pid, mark)
         with _live_lock:
             _live.pop(p.pid, None)
     return p.returncode, seconds, ended
