@@ -177,7 +177,10 @@ class Section {
       map_ = static_cast<coverage::Map*>(
           MapViewOfFile(handle_, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(coverage::Map)));
     }
-    if (map_ == nullptr) throw Stop{kGameTrouble, "cannot create the coverage section"};
+    if (map_ == nullptr) {
+      if (handle_ != nullptr) CloseHandle(handle_);
+      throw Stop{kGameTrouble, "cannot create the coverage section"};
+    }
   }
   Section(const Section&) = delete;
   Section& operator=(const Section&) = delete;
@@ -1271,8 +1274,8 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
       } else {
         input = mutator.mutate(queue);
       }
-      if (submit(input, newAnswer)) break;
       if (fromOperands) ++run.cmpTried;
+      if (submit(input, newAnswer)) break;
       bool keep = newAnswer;
       if (section != nullptr) {
         const coverage::Map& map = section->map();
