@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cctype>
+#include <cwctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -884,8 +885,9 @@ Input fromLabFormat(int level, const std::string& bytes) {
           {}};
 }
 
-// A field's number as the dialog reads it (GetDlgItemInt, unsigned): the digits after any
-// spaces, [begin, end); none, or more than 32 bits, read as 0.
+// A field's number as the dialog reads it (GetDlgItemInt, unsigned, as strtoul reads it): the
+// sign and digits after any white space, [begin, end); no digits, or more than 32 bits, read
+// as 0, a minus sign wraps.
 struct Number {
   std::size_t begin;
   std::size_t end;
@@ -894,14 +896,18 @@ struct Number {
 
 Number numberIn(const std::wstring& text) {
   std::size_t begin = 0;
-  while (begin < text.size() && text[begin] == L' ') ++begin;
+  while (begin < text.size() && std::iswspace(text[begin]) != 0) ++begin;
+  const bool minus = begin < text.size() && text[begin] == L'-';
   std::size_t end = begin;
+  if (end < text.size() && (text[end] == L'-' || text[end] == L'+')) ++end;
   std::uint64_t value = 0;
   for (; end < text.size() && text[end] >= L'0' && text[end] <= L'9'; ++end) {
     value = std::min<std::uint64_t>(value * 10 + static_cast<std::uint64_t>(text[end] - L'0'),
                                     std::uint64_t{1} << 32);
   }
-  return {begin, end, value >> 32 != 0 ? 0 : static_cast<std::uint32_t>(value)};
+  if (value >> 32 != 0) return {begin, end, 0};
+  const auto low = static_cast<std::uint32_t>(value);
+  return {begin, end, minus ? 0u - low : low};
 }
 
 // The input as the judge reads it: a file's bytes, the name or message in the game's code
