@@ -43,7 +43,7 @@ gui_packages=(xvfb)
 # The lab's coverage views (./fuzz.sh LEVEL --coverage): llvm-profdata-14 and llvm-cov-14.
 coverage_packages=(llvm-14)
 # The lab's statistics, pictures and their Chinese labels (fuzz/fuzzlab).
-lab_packages=(python3-scipy python3-matplotlib fonts-wqy-microhei)
+lab_packages=(python3-scipy python3-matplotlib fonts-wqy-microhei bubblewrap)
 
 # Cross-compiles the game (and, with tests on, the Wine test program and the fuzz lab's
 # coverage build of the game, which the GUI fuzzer's test plays).

@@ -5,7 +5,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 
-mapfile -t sources < <(git ls-files '*.cpp' '*.h' 2>/dev/null || find app levels resources tests -name '*.cpp' -o -name '*.h')
+mapfile -t sources < <(git ls-files '*.cpp' '*.h' '*.c' 2>/dev/null || find app levels resources tests -name '*.cpp' -o -name '*.h')
 echo "== clang-format (${#sources[@]} files)"
 clang-format --dry-run --Werror "${sources[@]}"
 

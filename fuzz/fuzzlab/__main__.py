@@ -7,11 +7,12 @@ import argparse
 import os
 import signal
 import sys
-from pathlib import Path
+import traceback
 
 from . import bonus, commands
 from .builds import BUILDS, build, compiler, ensure_packages
-from .config import GUI_FEEDBACKS, LEVELS, LabError, say
+from .arguments import Usage, file, folder, path, positive
+from .config import GUI_FEEDBACKS, LAB, LEVELS, LabError, rel, say
 from .engines import ENGINES
 from .engines.arena import cmd_arena
 from .engines.libfuzzer import TECHNIQUES
@@ -30,9 +31,11 @@ USAGE = """  fuzz.sh LEVEL [--engine E] [--seconds N] [--seed N] [--corpus DIR] 
       coverage of the level's rule over the run's final corpus (HTML and an excerpt; --from
       RUNDIR: of a run already made, --data DIR: the excerpt also there)
   fuzz.sh LEVEL --compare [--seconds N] [--trials K]   every libFuzzer technique for LEVEL
-  fuzz.sh table [--techniques] [--seconds N] [--trials K]  the ladder (every engine on every
-      level) or every libFuzzer technique; K trials a cell (random seeds 1..K, default 3);
-      the runs' data go to docs/data/ladder.csv or techniques.csv (--data FILE elsewhere)
+  fuzz.sh table [--techniques] [--engine E] [--levels L...] [--seconds N] [--trials K]  the
+      ladder (every engine on every level; with --engine or --levels only those cells anew, the
+      others kept) or every libFuzzer technique but plain (plain is the ladder's libFuzzer cell);
+      K trials a cell (random seeds 1..K, default 3); the runs' data go to docs/data/ladder.csv
+      or techniques.csv (--data FILE elsewhere)
   fuzz.sh table --engine gui [--levels L...] [--seconds N] [--trials K] [--repair]  the GUI
       fuzzer alone: each feedback (answers, coverage, cmp) without the repair; with --repair
       plain and with its repair (levels 4, 6) instead; data: docs/data/gui_feedback.csv (with
@@ -50,15 +53,6 @@ Common: --jobs J (parallel runs, default the number of cores), --seed S (first r
 Every run appends one JSON line to build/lab/runs.jsonl."""
 
 
-class Usage(argparse.ArgumentParser):
-    def error(self, message):
-        raise LabError(f"{message}\n{USAGE}")
-
-
-def folder(text):
-    return Path(text).resolve()
-
-
 def numbers(text):
     """Levels as "1 2" or "1,2"."""
     return [int(n) for n in text.split(",") if n]
@@ -67,21 +61,21 @@ def numbers(text):
 def common():
     """The options every command takes, as it always has."""
     p = argparse.ArgumentParser(add_help=False)
-    p.add_argument("--engine", default="libfuzzer", choices=list(ENGINES))
-    p.add_argument("--seconds", type=int)
-    p.add_argument("--seed", type=int, default=1)
-    p.add_argument("--trials", "--seeds", type=int)
-    p.add_argument("--jobs", type=int)
-    p.add_argument("--runs", type=int, default=1000000)
+    p.add_argument("--engine", choices=list(ENGINES))
+    p.add_argument("--seconds", type=positive)
+    p.add_argument("--seed", type=positive, default=1)
+    p.add_argument("--trials", "--seeds", type=positive)
+    p.add_argument("--jobs", type=positive)
+    p.add_argument("--runs", type=positive, default=1000000)
     p.add_argument("--compare", "--techniques", action="store_true")
     p.add_argument("--corpus", type=folder)
-    p.add_argument("--data", type=folder)
+    p.add_argument("--data", type=path)
     p.add_argument("--levels", type=numbers, nargs="+")
     p.add_argument("--check", action="store_true")
     p.add_argument("--explain", action="store_true")
     p.add_argument("--coverage", action="store_true")
     p.add_argument("--from", dest="source", type=folder)
-    p.add_argument("--judge", type=folder)
+    p.add_argument("--judge", type=file)
     p.add_argument("--feedback", choices=GUI_FEEDBACKS, default="answers")
     p.add_argument("--plain", action="store_const", const=None, dest="unused")
     for t in TECHNIQUES:
@@ -89,16 +83,19 @@ def common():
             p.add_argument(f"--{t}", action="append_const", const=t, dest="techniques", default=[])
     # The bonus bugs'
     p.add_argument("--bonus", action="store_true")
-    p.add_argument("--reproduce", metavar="FILE", type=folder)
-    p.add_argument("--minimize", metavar="FILE", type=folder)
+    p.add_argument("--reproduce", metavar="FILE", type=file)
+    p.add_argument("--minimize", metavar="FILE", type=file)
     p.add_argument("--merge", action="store_true")
-    p.add_argument("--out", type=folder)
+    p.add_argument("--out", type=path)
     p.add_argument("--engines", default=",".join(bonus.ENGINE_NAMES))
     p.add_argument("--lang", default="en", choices=["en", "zh"])
     return p
 
 
 def cmd_level(a, judge):
+    a.engine = a.engine or "libfuzzer"
+    if a.bonus and not prepare([a.engine]):  # the judge tells where a run that found nothing stopped
+        return 1
     if a.bonus or a.reproduce or a.minimize or a.merge:
         return bonus.cmd_bonus(a, judge)
     return commands.cmd_level(a, judge)
@@ -124,13 +121,20 @@ def cmd_bonus(a, judge):
         prepare(["afl" if "afl" in engines else "libfuzzer"])
         bonus.measure(a.levels or LEVELS, engines, a.trials, a.seconds, a.jobs, judge, a.out or bonus.CSV)
         return 0
-    print(bonus.table(a.out or bonus.CSV, a.lang))
+    print(bonus.table(a.out or bonus.CSV, a.lang, judge))
     return 0
+
+
+def cmd_report(a, judge):
+    ensure_packages("lab")
+    if not a.judge and "TUMBLEWICK_JUDGE_BINARY" not in os.environ:
+        build("judge")  # the names of the levels' checks
+    return report(a.check, judge)
 
 
 HANDLERS = {
     **{str(n): cmd_level for n in LEVELS},
-    "table": commands.cmd_table, "soak": commands.cmd_soak, "report": lambda a, judge: cmd_report(a, judge),
+    "table": commands.cmd_table, "soak": commands.cmd_soak, "report": cmd_report,
     "arena": cmd_arena, "bench": commands.cmd_bench, "smoke": commands.cmd_smoke,
     "find-winner": commands.cmd_find_winner, "dedup": cmd_dedup, "bonus": cmd_bonus,
 }
@@ -141,11 +145,11 @@ def parse(argv):
     command = argv[argv.index("--") + 1:] if "--" in argv else []
     argv = argv[:argv.index("--")] if "--" in argv else argv
     p = Usage(prog="fuzz.sh", add_help=False)
-    sub = p.add_subparsers(dest="what", required=True)
+    sub = p.add_subparsers(dest="what", metavar="COMMAND", required=True)
     for name in HANDLERS:
         s = sub.add_parser(name, parents=[common()], add_help=False)
         if name == "find-winner":
-            s.add_argument("winner_dir", metavar="OUTDIR")
+            s.add_argument("winner_dir", metavar="OUTDIR", type=path)
             s.add_argument("winner_levels", metavar="LEVEL", type=int, nargs="*")
         elif name == "bonus":
             s.add_argument("task", choices=["regress", "measure", "table"])
@@ -157,7 +161,9 @@ def parse(argv):
         a.out, a.levels = a.winner_dir, a.winner_levels
     a.levels = [n for group in a.levels for n in group] if a.levels and isinstance(a.levels[0], list) else a.levels
     if set(a.levels or []) - set(LEVELS):
-        p.error(f"levels are {LEVELS[0]} to {LEVELS[-1]}")
+        p.error(f"--levels: levels are {LEVELS[0]} to {LEVELS[-1]}")
+    if (a.what == "dedup" or a.merge) and not getattr(a, "folders", None):
+        p.error(f"{'dedup' if a.what == 'dedup' else '--merge'}: which folders?")
     many = a.what in ("table", "arena", "bench") or a.compare
     a.trials = a.trials or (10 if a.what == "bonus" else 3 if many else 1)
     a.seconds = a.seconds or (30 if a.what in ("arena", "bench") else 60)
@@ -165,14 +171,28 @@ def parse(argv):
     return a
 
 
-def cmd_report(a, judge):
-    ensure_packages("lab")
-    if not a.judge and "TUMBLEWICK_JUDGE_BINARY" not in os.environ:
-        build("judge")  # the names of the levels' checks
-    return report(a.check, judge)
-
-
 def main(argv):
+    if argv and argv[0] in ("-h", "--help", "help"):
+        print(USAGE)
+        return 0
+    if not argv:
+        say(f"which command?\n{USAGE}")
+        return 2
+    try:
+        return run(argv)
+    except Exception as err:  # one line for the user; the whole story for whoever fixes it
+        log = LAB / "error.log"
+        try:
+            log.parent.mkdir(parents=True, exist_ok=True)
+            log.write_text(traceback.format_exc())
+            where = f"; details in {rel(log)}"
+        except OSError:
+            where = ""
+        say(f"the lab stopped on an unexpected error ({type(err).__name__}: {err}){where}")
+        return 70
+
+
+def run(argv):
     try:
         a = parse(argv)
     except LabError as err:

@@ -18,11 +18,15 @@ from .procs import run_bounded
 from .runs import Run
 from .schedule import make_job, run_all
 from .stats import summary
-from .tables import markdown, number
+from .tables import markdown, named, number
 
 REGRESSIONS = FUZZ / "bonus" / "regressions"
 CSV = DATA / "bonus.csv"
-ENGINE_NAMES = ("libfuzzer", "libfuzzer-repair", "afl")
+# The bonus table's engines: the lab's engine and technique each runs (the repair with value
+# profile, as the ladder's quickest on the levels with a repair).
+BONUS_ENGINES = {"libfuzzer": ("libfuzzer", "plain"), "libfuzzer-repair": ("libfuzzer", "repair+value-profile"),
+                 "afl": ("afl", "plain")}
+ENGINE_NAMES = tuple(BONUS_ENGINES)
 # The report that each level's planted bug gives: what the regression corpus must reproduce.
 EXPECTED = {
     1: "stack-buffer-overflow WRITE",
@@ -124,8 +128,9 @@ def sound_verdict(level, path):
 def bonus_job(level, engine, seed, bound, judge, found):
     """A run of ENGINE (libfuzzer, libfuzzer-repair or afl) on the level's bonus target; what
     it found goes into FOUND."""
-    base, repair = ("afl" if engine == "afl" else "libfuzzer"), engine == "libfuzzer-repair"
-    job = make_job(level, base, "repair" if repair else "plain", seed, bound, judge, folder="bonus")
+    base, technique = BONUS_ENGINES[engine]
+    repair = "repair" in technique.split("+")
+    job = make_job(level, base, technique, seed, bound, judge, folder="bonus")
     job.dir = job.dir.with_name(f"level{level}-{engine}-seed{seed}")
     job.binary = bonus_binary(level, base, repair)
     job.target = job.binary.name
@@ -153,17 +158,32 @@ def find(engine, job, found):
 
 
 def stopped_by(level, corpus, judge):
-    """Which checks held a run that found nothing: the judge's verdicts on the inputs the run
-    kept, each once, in the order the run first reached them (the last is usually the deepest,
-    but not always: read them all)."""
+    """Which checks held a run that found nothing: the key of the check each input the run kept
+    failed, each once, in the order the run first reached them (the last is usually the
+    deepest, but not always: read them all). Keys, not texts: the guides name the checks from
+    the level table when they are rendered."""
     if not Path(corpus).is_dir():
         return ""
-    verdicts = []
+    keys = []
     for path in sorted((p for p in Path(corpus).iterdir() if p.is_file()), key=os.path.getmtime):
-        verdict = judge.verdict(level, path)
-        if verdict and verdict not in verdicts:
-            verdicts.append(verdict)
-    return " | ".join(verdicts)
+        key = next((r["key"] for r in judge.explain(level, path) if r["state"] == "failed"), "")
+        if key and key not in keys:
+            keys.append(key)
+    return " | ".join(keys)
+
+
+def checks_named(level, stops, judge, lang="en"):
+    """STOPS (check keys; "a/b" where the record could not tell which) as the level's checks,
+    numbered and named in LANG."""
+    keys, names = judge.check_keys(level), judge.check_names(level, lang)
+    said = []
+    for stop in stops:
+        alternatives = stop.split("/")
+        if set(alternatives) - set(keys):
+            raise LabError(f"level {level} has no check {stop!r}; measure the bonus table again")
+        said.append((" 或 " if lang == "zh" else " or ").join(
+            f"{keys.index(k) + 1}. {names[keys.index(k)]}" for k in alternatives))
+    return said
 
 
 # ---- minimising, deduplicating, merging -------------------------------------------------------
@@ -187,7 +207,7 @@ def minimize(level, path, engine, out, repaired):
 
 
 def level_of(path):
-    found = re.findall(r"level([1-6])", str(path))
+    found = re.findall(r"level(\d+)", str(path))
     return int(found[-1]) if found else None
 
 
@@ -271,7 +291,7 @@ FIELDS = ["level", "engine", "trial", "found", "execs", "seconds", "kind", "firs
 
 def row_of(job, found, judge, repaired):
     r, f = job.run, found[job.dir.name]
-    engine = "libfuzzer-repair" if r.technique == "repair" else r.engine
+    engine = next(e for e, used in BONUS_ENGINES.items() if used == (r.engine, r.technique))
     row = {"level": r.level, "engine": engine, "trial": r.seed, "found": int(bool(f["crash"])),
            "execs": r.executions, "seconds": f"{r.seconds:.1f}", "kind": f["kind"], "first_bytes": "",
            "minimized_bytes": "", "stopped_by": ""}
@@ -304,7 +324,7 @@ def measure(levels, engines, trials, seconds, jobs, judge, out=CSV):
         writer.writeheader()
         writer.writerows(rows)
     say(f"data: {rel(out)}; ./fuzz.sh report puts it into the guides")
-    print(table(out, "en"))
+    print(table(out, "en", judge))
 
 
 HEADINGS = {
@@ -323,7 +343,7 @@ def median_size(values):
     return f"{m:.1f}" if m % 1 else str(int(m))
 
 
-def cell(level, engine, group):
+def cell(level, engine, group, judge, lang="en"):
     """A row of the table: the medians to the find from Kaplan-Meier, the trials that found
     nothing counted as censored at their end, as in the ladder."""
     runs = [Run(level, engine, beaten=r["found"] == "1", executions=int(r["execs"]), seconds=float(r["seconds"]))
@@ -332,21 +352,22 @@ def cell(level, engine, group):
     stops = []  # each verdict once, in the order the trials reached them
     for r in group:
         stops += [v for v in r["stopped_by"].split(" | ") if v and v not in stops and r["found"] != "1"]
-    return [level, engine, f"{len(found)}/{len(group)}", number(summary(runs, "executions")[0]),
+    name = named(engine.removesuffix("-repair")) + (" --repair" if engine.endswith("-repair") else "")
+    return [level, name, f"{len(found)}/{len(group)}", number(summary(runs, "executions")[0]),
             number(summary(runs, "seconds")[0], seconds=True), ", ".join(sorted({r["kind"] for r in found})) or "-",
             median_size([int(r["first_bytes"]) for r in found]),
             median_size([int(r["minimized_bytes"]) for r in found]),
-            "; ".join(f'"{s}"' for s in stops) or "-"]
+            "; ".join(checks_named(level, stops, judge, lang)) or "-"]
 
 
-def table(path, lang):
+def table(path, lang, judge):
     """The measurements as a Markdown table: one row per level and engine."""
     with open(path, encoding="utf-8") as f:
         rows = list(csv.DictReader(f))
     groups = {}
     for row in rows:
         groups.setdefault((int(row["level"]), row["engine"]), []).append(row)
-    return "\n".join(markdown(HEADINGS[lang], [cell(lv, e, g) for (lv, e), g in sorted(groups.items())]))
+    return "\n".join(markdown(HEADINGS[lang], [cell(lv, e, g, judge, lang) for (lv, e), g in sorted(groups.items())]))
 
 
 # ---- the commands ----------------------------------------------------------------------------
@@ -367,7 +388,8 @@ def find_one(level, engine, seed, seconds, judge):
         print(f"  crash: {rel(f['crash'])} ({f['crash'].stat().st_size} bytes)")
     else:
         print(f"level {level} bonus, {name} (seed {seed}): nothing in {seconds} s ({r.executions} executions)")
-        print(f"  stopped at: {stopped_by(level, f['queue'], judge)}")
+        stops = stopped_by(level, f["queue"], judge).split(" | ")
+        print(f"  stopped at: {'; '.join(checks_named(level, [k for k in stops if k], judge))}")
     print(f"  log: {r.log}")
     return 0 if f["crash"] else 1
 

@@ -10,7 +10,7 @@ from .config import DATA, FUZZ, GUI_FEEDBACKS, LAB, LEVELS, REPO, LabError, lab_
 from .coverage import coverage
 from .engines import ENGINES
 from .engines.libfuzzer import check_technique, technique_of
-from .runs import Run, name_of, order_of, write_csv
+from .runs import Run, name_of, order_of, read_runs, write_csv
 from .schedule import Job, execute, make_job, overhead, prepare, run_all
 from .stages import fallen, furthest
 from .tables import runs_table, tests_table
@@ -71,6 +71,7 @@ def measure_cells(items, a, judge, data=None, key="engine"):
 def cmd_level(a, judge):
     level = int(a.what)
     technique = "+".join(a.techniques) or "plain"
+    a.engine = a.engine or "libfuzzer"
     if a.engine != "libfuzzer" and set(a.techniques) - ({"repair"} if a.engine == "gui" else set()):
         raise LabError("the techniques are libFuzzer's (the GUI fuzzer's is --repair)")
     if a.feedback != "answers":
@@ -114,15 +115,22 @@ def cmd_table(a, judge):
             return 1
         items = [(lv, "gui", f) for lv in a.levels or LEVELS for f in GUI_FEEDBACKS]
         measure_cells(items, a, judge, a.data or DATA / "gui_feedback.csv", "technique")
-    elif a.compare:
+    elif a.compare:  # plain libFuzzer is the ladder's own cell: the same runs, not a second measure
         if not prepare(["libfuzzer"]):
             return 1
-        items = [(lv, "libfuzzer", t) for lv in LEVELS for t in lab_value(lv, "compare").split()]
+        items = [(lv, "libfuzzer", t) for lv in a.levels or LEVELS for t in lab_value(lv, "compare").split()
+                 if t != "plain"]
         measure_cells(items, a, judge, a.data or (None if a.corpus else DATA / "techniques.csv"), "technique")
     else:
-        engines = prepare(list(ENGINES))
-        items = [(lv, e, "plain") for lv in LEVELS for e in engines]
-        measure_cells(items, a, judge, a.data or (None if a.corpus else DATA / "ladder.csv"))
+        engines = prepare([a.engine] if a.engine else list(ENGINES))
+        items = [(lv, e, "plain") for lv in a.levels or LEVELS for e in engines]
+        data = a.data or (None if a.corpus else DATA / "ladder.csv")
+        runs = measure_cells(items, a, judge)
+        if data:  # one engine's column, or some levels, anew: the other cells stay as measured
+            kept = [r for r in read_runs(data) if (r.level, r.engine) not in {(lv, e) for lv, e, _ in items}] \
+                if data.exists() and (a.engine or a.levels) else []
+            write_csv(data, kept + runs)
+            say(f"data: {rel(data)}; ./fuzz.sh report puts it into the guides")
     return 0
 
 

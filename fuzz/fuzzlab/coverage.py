@@ -9,8 +9,12 @@ from pathlib import Path
 from .builds import BUILDS, build, ensure_packages
 from .config import DATA, ENGINE_LABELS, LAB, REPO, rel, say
 from .plots import PICTURE_WORDS
+from .stats import won
 
 COVERAGE = DATA / "coverage"
+BRANCH_WORDS = {"check": ("检查通过 {passed}，未通过 {failed}", "check passed {passed}, failed {failed}"),
+                "leaf": ("{cond} 为真 {true}，为假 {false}", "{cond} true {true}, false {false}"),
+                "plain": ("为真 {true}，为假 {false}", "true {true}, false {false}")}
 EXCERPT_WORDS = ("{engine}（赢了 {k}/{n}），种子 1 那次运行的最终语料：",
                  "{engine} (won {k}/{n}), the final corpus of its run with seed 1:")
 
@@ -24,14 +28,14 @@ def coverage_excerpts(runs, lang, folder=COVERAGE):
         if len(have) < 2:
             continue
         group = {e: [r for r in runs if r.level == level and r.engine == e] for e in have}
-        won = {e: sum(r.beaten for r in group[e]) for e in have}
-        worst = min(have, key=lambda e: won[e])
-        best = max(reversed(have), key=lambda e: won[e])
+        wins = {e: sum(won(r) for r in group[e]) for e in have}
+        worst = min(have, key=lambda e: wins[e])
+        best = max(reversed(have), key=lambda e: wins[e])
         lines += ["**" + PICTURE_WORDS["level"][lang == "en"].format(level) + "**", ""]
         for e in (worst, best):
             excerpt_lines = (folder / f"level{level}-{e}.txt").read_text().rstrip("\n").splitlines()
-            lines += [EXCERPT_WORDS[lang == "en"].format(engine=ENGINE_LABELS[e], k=won[e], n=len(group[e])),
-                      "", "```text", *excerpt_lines, "```", ""]
+            lines += [EXCERPT_WORDS[lang == "en"].format(engine=ENGINE_LABELS[e], k=wins[e], n=len(group[e])),
+                      "", "```text", *readable(excerpt_lines, lang), "```", ""]
     return lines[:-1]
 
 
@@ -42,6 +46,44 @@ def final_corpus(engine, folder, seeds):
         return sorted(folder.glob("out/default/[qc][ur]*/id:*"))
     found = [p for d in ("corpus", "findings") for p in sorted((folder / d).glob("*"))]
     return sorted(Path(seeds).iterdir()) + found + ([folder / "winner"] if (folder / "winner").exists() else [])
+
+
+BRANCH = re.compile(r"^(\s*\|\s*)-> true (\d+), false (\d+)$")
+
+
+def leaves(source):
+    """The conditions joined by && or || in the check on SOURCE's line, as written."""
+    m = re.search(r"check\(trail, (.*?), \{", source)
+    return [c.strip() for c in re.split(r"&&|\|\|", m.group(1))] if m else []
+
+
+def readable(lines, lang="en"):
+    """The excerpt's branch counts told the way round the source reads: llvm-cov counts the
+    branch of `if (!check(...))` as the negation, so its "true" is the check failing; the
+    conditions inside a check follow, in their order."""
+    out, source, left = [], "", []
+    for line in lines:
+        m = BRANCH.match(line)
+        if not m:
+            out.append(line)
+            source = line.split("|", 1)[1] if "|" in line else ""
+            left = None
+            continue
+        lead, true, false = m.group(1), int(m.group(2)), int(m.group(3))
+        if left is None:  # the line's first branch: its own condition
+            left = leaves(source)
+            if re.search(r"if \(!\s*(stages::)?check\(", source):
+                text = BRANCH_WORDS["check"][lang == "en"].format(passed=false, failed=true)
+            elif "check(" in source:
+                text = BRANCH_WORDS["check"][lang == "en"].format(passed=true, failed=false)
+                left = []  # a lone condition: the check's own branch is the condition's
+            else:
+                text = BRANCH_WORDS["plain"][lang == "en"].format(true=true, false=false)
+        else:  # the conditions inside the check, as written
+            cond = left.pop(0) if left else "?"
+            text = BRANCH_WORDS["leaf"][lang == "en"].format(cond=f"`{cond}`", true=true, false=false)
+        out.append(f"{lead}-> {text}")
+    return out
 
 
 RULE_START = re.compile(r"^constexpr (?:Verdict|bool|Step) (?:judge|passes|judgeSize)\(")
@@ -100,7 +142,7 @@ def coverage(level, engine, folder, seeds, judge, data=None):
     cut = excerpt(text)
     (out / "excerpt.txt").write_text(cut)
     print(f"coverage of level {level}'s rule over the {len(inputs)} inputs of {rel(folder)} ({engine}):")
-    print(cut, end="")
+    print("\n".join(readable(cut.splitlines())))
     print(f"HTML report: {rel(out / 'html' / 'index.html')}")
     if data:
         Path(data).mkdir(parents=True, exist_ok=True)

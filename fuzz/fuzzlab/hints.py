@@ -5,7 +5,7 @@ import re
 
 from .config import ENGINE_LABELS, REPO
 from .stages import furthest_mode
-from .stats import cells
+from .stats import cells, won
 
 HINTS = REPO / "docs" / "hints.ini"
 HINTS_TXT = REPO / "docs" / "HINTS.txt"
@@ -51,7 +51,7 @@ def measured_line(runs, level, lang, judge):
         group = groups[level, e]
         stage, m = furthest_mode(group)
         names = judge.check_names(level, lang)
-        fields = dict(engine=ENGINE_LABELS[e], k=sum(r.beaten for r in group), n=len(group), m=m, stage=stage)
+        fields = dict(engine=ENGINE_LABELS[e], k=sum(won(r) for r in group), n=len(group), m=m, stage=stage)
         if stage is not None:
             key = "cell_won" if stage > len(names) else "cell"
             parts.append(WORDS[key][lang == "en"].format(name=names[min(stage, len(names)) - 1], **fields))

@@ -69,6 +69,7 @@ class Judge:
         self.path = Path(path)
         self._levels = None
         self._checks = {}
+        self._keys = {}
 
     def _run(self, args, lang="en", data=None):
         try:
@@ -99,6 +100,12 @@ class Judge:
             self._checks[level, lang] = [r["name"] for r in self.explain(level, os.devnull, lang)]
         return self._checks[level, lang]
 
+    def check_keys(self, level):
+        """The keys of the level's checks, in order: what the lab's records name them by."""
+        if level not in self._keys:
+            self._keys[level] = [r["key"] for r in self.explain(level, os.devnull)]
+        return self._keys[level]
+
     def stages(self, level, paths):
         """The number of checks each of PATHS passed, all from one process."""
         if not paths:
@@ -111,7 +118,11 @@ class Judge:
     def passes(self, level, path):
         return self._run([level, path]).returncode == 0
 
+    def shown(self, level, path, lang="en"):
+        """What the judge shows for the input, line by line, each after its channel."""
+        return self._run([level, path], lang).stdout.decode(errors="replace").rstrip("\n").splitlines()
+
     def verdict(self, level, path):
         """The last line the judge shows for the input, without its channel."""
-        said = self._run([level, path]).stdout.decode(errors="replace").strip().splitlines()
+        said = self.shown(level, path)
         return said[-1].partition(": ")[2] if said else ""

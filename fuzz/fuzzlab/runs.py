@@ -4,6 +4,7 @@ import csv
 import dataclasses
 import json
 import threading
+from pathlib import Path
 
 from .config import ENGINE_LABELS, GUI_TECHNIQUES, lab_value
 
@@ -64,6 +65,16 @@ def read_runs(path):
                     int(row["bound"]), row["beaten"] == "1", int(row["executions"]),
                     float(row["seconds"]), load=float(row.get("load") or 0), stages=row.get("stages") or "")
                 for row in csv.DictReader(f)]
+
+
+def technique_runs(path):
+    """The runs of every libFuzzer technique: plain libFuzzer is the ladder's cell beside it (the
+    same runs), the others are PATH's."""
+    ladder = Path(path).with_name("ladder.csv")
+    plain = [r for r in read_runs(ladder) if r.engine == "libfuzzer" and r.technique == "plain"] \
+        if ladder.exists() else []
+    runs = plain + [r for r in read_runs(path) if r.technique != "plain"]
+    return sorted(runs, key=lambda r: (r.level, order_of(r), r.seed))
 
 
 def order_of(r):

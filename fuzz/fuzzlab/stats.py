@@ -3,11 +3,23 @@ that the win would have come later than where the run stopped."""
 from fractions import Fraction
 
 
+def won(r):
+    """Whether a run won within its bound: a win at or past the bound is no win in the bound
+    but a run censored there."""
+    return r.beaten and r.seconds < r.bound
+
+
+def observed(r, by):
+    """(t, won) of a run for BY: a run's seconds end at its bound however long it went on."""
+    t = getattr(r, by)
+    return (min(t, r.bound) if by == "seconds" else t), won(r)
+
+
 def kaplan_meier(runs, by):
     """Steps (t, S) of the Kaplan-Meier estimate of S(t), the share of runs not yet beaten
     after t of BY (a Run field: executions or seconds); a run not beaten leaves the count at
     its end."""
-    data = sorted((getattr(r, by), r.beaten) for r in runs)
+    data = sorted(observed(r, by) for r in runs)
     at_risk, s, steps, i = len(data), Fraction(1), [], 0
     while i < len(data):
         t, won, left = data[i][0], 0, 0
@@ -32,7 +44,7 @@ def summary(runs, by):
 
 
 def time_to_win(runs):
-    return [r.seconds if r.beaten else r.bound for r in runs]
+    return [r.seconds if won(r) else r.bound for r in runs]
 
 
 def a12(a, b):
@@ -69,7 +81,7 @@ def pairs(runs, key, focus=None):
             for b in names[i + 1:]:
                 first, second = (b, a) if b == focus else (a, b)
                 ra, rb = groups[level, first], groups[level, second]
-                if any(r.beaten for r in ra + rb) and focus in (None, first):
+                if any(won(r) for r in ra + rb) and focus in (None, first):
                     x, y = time_to_win(ra), time_to_win(rb)
                     out.append((level, first, second, a12(x, y), mann_whitney(x, y)[1]))
     return out

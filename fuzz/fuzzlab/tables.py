@@ -5,7 +5,7 @@ import statistics
 from .config import DATA, ENGINE_LABELS
 from .runs import read_runs
 from .stages import furthest_mode
-from .stats import cells, pairs, summary
+from .stats import cells, pairs, summary, won
 
 WORDS = {
     "level": ("关卡", "Level"), "engine": ("引擎", "Engine"), "technique": ("技巧", "Technique"),
@@ -23,6 +23,8 @@ WORDS = {
     "won": ("全部通过", "passed all"),
     "stages_caption": ("每格：多数试验到达的最远一项检查（第几项和它的名字），以及这样的试验次数。",
                        "Each cell: the furthest check that most trials reached (its number and name), and in how many."),
+    "plain_is_ladder": ("plain 一行就是阶梯表里 libFuzzer 那一格：同一批运行。",
+                        "The plain rows are the ladder's libFuzzer cells: the same runs."),
     "load": ("运行开始时机器的平均负载为 {low:.1f} 到 {high:.1f}。",
              "The machine's load average when the runs started: {low:.1f} to {high:.1f}."),
     "judge.one-input": ("每个进程一个输入（次/秒）", "one input per process (/s)"),
@@ -59,6 +61,11 @@ def spread(runs, by):
     return f"{number(median, s)} ({number(low, s)}–{number(high, s)})"
 
 
+def named(name, key="engine"):
+    """An engine as every table and picture names it; techniques by their option."""
+    return ENGINE_LABELS.get(name, name) if key == "engine" else name
+
+
 def markdown(head, rows):
     lines = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
     return lines + ["| " + " | ".join(str(c) for c in row) + " |" for row in rows]
@@ -68,6 +75,8 @@ def caption(runs, lang, key):
     seeds = sorted({r.seed for r in runs})
     n = max(len(v) for v in cells(runs, key).values())
     text = word("caption", lang).format(bound=max(r.bound for r in runs), n=n, first=seeds[0], last=seeds[-1])
+    if key == "technique" and any(r.engine == "libfuzzer" and r.technique == "plain" for r in runs):
+        text += (" " if lang == "en" else "") + word("plain_is_ladder", lang)
     if any(r.load for r in runs):
         text += (" " if lang == "en" else "") + word("load", lang).format(
             low=min(r.load for r in runs), high=max(r.load for r in runs))
@@ -78,9 +87,9 @@ def runs_table(runs, lang, key="engine"):
     """k of N, and the medians with their interquartile ranges, a row per level and KEY."""
     head = [word("level", lang), word(key, lang), word("beaten", lang),
             word("executions", lang), word("seconds", lang), word("unbeaten", lang)]
-    rows = [(level, name, f"{sum(r.beaten for r in group)}/{len(group)}",
+    rows = [(level, named(name, key), f"{sum(won(r) for r in group)}/{len(group)}",
              spread(group, "executions"), spread(group, "seconds"),
-             number(statistics.median([r.executions for r in group if not r.beaten] or [None])))
+             number(statistics.median([r.executions for r in group if not won(r)] or [None])))
             for (level, name), group in cells(runs, key).items()]
     return caption(runs, lang, key) + markdown(head, rows)
 
@@ -91,7 +100,8 @@ def probability(p):
 
 def tests_table(runs, lang, key="engine", focus=None):
     head = [word("level", lang), "A", "B", word("a12", lang), word("p", lang)]
-    rows = [(level, a, b, f"{x:.2f}", probability(p)) for level, a, b, x, p in pairs(runs, key, focus)]
+    rows = [(level, named(a, key), named(b, key), f"{x:.2f}", probability(p))
+            for level, a, b, x, p in pairs(runs, key, focus)]
     return markdown(head, rows)
 
 
@@ -102,7 +112,7 @@ def engines_in(runs):
 def grid_table(runs, lang):
     names = engines_in(runs)
     groups = cells(runs, "engine")
-    rows = [[level] + [f"{sum(r.beaten for r in groups[level, e])}/{len(groups[level, e])}"
+    rows = [[level] + [f"{sum(won(r) for r in groups[level, e])}/{len(groups[level, e])}"
                        for e in names] for level in sorted({r.level for r in runs})]
     return markdown([word("level", lang)] + [ENGINE_LABELS[e] for e in names], rows)
 
@@ -135,12 +145,12 @@ def change_table(runs, lang, before="ladder_3seeds_60s.csv"):
     rows = []
     for key in (k for k in old if k in new):
         o, n = old[key], new[key]
-        ko, kn = sum(r.beaten for r in o), sum(r.beaten for r in n)
+        ko, kn = sum(won(r) for r in o), sum(won(r) for r in n)
         p_won = fisher_exact([[ko, len(o) - ko], [kn, len(n) - kn]])[1]
         p_execs = "-"
         if ko == len(o) and kn == len(n) and len({r.executions for r in o + n}) > 1:
             p_execs = probability(mannwhitneyu([r.executions for r in o], [r.executions for r in n])[1])
-        rows.append((*key, f"{ko}/{len(o)}", f"{kn}/{len(n)}", probability(p_won),
+        rows.append((key[0], named(key[1]), f"{ko}/{len(o)}", f"{kn}/{len(n)}", probability(p_won),
                      number(summary(o, "executions")[0]), number(summary(n, "executions")[0]), p_execs))
     head = [word(k, lang) for k in ("level", "engine", "before", "now", "p_won", "execs_before",
                                      "execs_now", "p_execs")]

@@ -21,15 +21,17 @@ def log(name):
 
 
 class RecordedJudge(Judge):
-    """The judge as recorded: its --levels and the names of level 3's checks in both languages;
-    other levels' checks are named "check N"."""
+    """The judge as recorded: its --levels and the keys and names of level 3's checks in both
+    languages; other levels' checks are named "check N" (key check-N)."""
 
     def __init__(self):
         super().__init__("/nonexistent/judge")
         self._levels = parse_levels(log("judge-levels.tsv"))
         for lang in ("en", "zh"):
             self._checks[3, lang] = [r["name"] for r in parse_explain(log(f"explain-level3.{lang}.tsv"))]
+        self._keys[3] = [r["key"] for r in parse_explain(log("explain-level3.en.tsv"))]
         for level, facts in self._levels.items():
+            self._keys.setdefault(level, [f"check-{n}" for n in range(1, facts.checks + 1)])
             for lang in ("en", "zh"):
                 self._checks.setdefault((level, lang), [f"check {n} {lang}" for n in range(1, facts.checks + 1)])
 

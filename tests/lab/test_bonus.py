@@ -3,9 +3,10 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from labtest import RECORDED_ROOT, log
+from labtest import RECORDED_ROOT, RecordedJudge, log
 
 from fuzzlab import bonus
+from fuzzlab.config import LabError
 
 
 class Reports(unittest.TestCase):
@@ -57,12 +58,16 @@ class Table(unittest.TestCase):
     def test_medians_count_the_trials_that_found_nothing_as_censored(self):
         # Censored at 5, found at 10 (S = 2/3) and 30 (S = 1/3), censored at 50: the median is
         # 30; the found trials' own median would say 20, and with every trial a find, 10.
-        group = [self.row(1, False, 5, 60.0, "too small"), self.row(2, True, 10, 0.1), self.row(3, True, 30, 0.3),
-                 self.row(4, False, 50, 60.0, "too small | lies")]
-        cell = bonus.cell(3, "libfuzzer", group)
-        self.assertEqual(cell[:5], [3, "libfuzzer", "2/4", "30", "0.3"])
-        self.assertEqual(cell[-1], '"too small"; "lies"')
-        self.assertEqual(bonus.cell(3, "afl", group[:1] + group[3:])[2:5], ["0/2", "-", "-"])
+        group = [self.row(1, False, 5, 60.0, "size-at-least"), self.row(2, True, 10, 0.1), self.row(3, True, 30, 0.3),
+                 self.row(4, False, 50, 60.0, "size-at-least | stated-size/magic")]
+        cell = bonus.cell(3, "libfuzzer", group, RecordedJudge())
+        self.assertEqual(cell[:5], [3, "libFuzzer", "2/4", "30", "0.3"])
+        # The checks named from the level table, where the record holds only their keys.
+        self.assertEqual(cell[-1], "2. size at least 1024 bytes; 5. bytes 2-5 (little-endian) state a size above "
+                                   "the file's + 256 or 4. starts with \"BM\"")
+        self.assertEqual(bonus.cell(3, "afl", group[:1] + group[3:], RecordedJudge())[2:5], ["0/2", "-", "-"])
+        with self.assertRaises(LabError):  # a verdict's text, as the records once held, is no check
+            bonus.cell(3, "afl", [self.row(1, False, 5, 60.0, "Error: the picture is too small")], RecordedJudge())
         self.assertEqual(bonus.median_size([1024, 1027]), "1025.5")
 
 

@@ -11,7 +11,7 @@ from labtest import HERE, Run, log
 
 from fuzzlab import tables
 from fuzzlab.engines import afl, gui, libfuzzer, zzuf
-from fuzzlab.stages import reach
+from fuzzlab.stages import reach, stage_log_points
 
 AFL_OUT = HERE / "afl-level3"
 
@@ -31,6 +31,12 @@ class LibFuzzer(unittest.TestCase):
         r = Run(3, "libfuzzer")
         libfuzzer.read_log(r, log("asan-level3.log"))
         self.assertEqual((r.beaten, r.status), (False, "fault"))
+
+    def test_a_win_by_the_targets_clock(self):
+        # A level-6 stage log as the target wrote it; the process itself ran 30.10 s.
+        points = stage_log_points("2 10 0.06\n3 4411995 20.80\n4 4695619 29.89\n")
+        self.assertEqual(libfuzzer.won_at_target_clock(points, 4), 29.89)
+        self.assertIsNone(libfuzzer.won_at_target_clock(points[:2], 4))
 
     def test_targets_and_counted_passes(self):
         self.assertEqual(libfuzzer.target(6, "no-cmp+value-profile"), "level6_nocmp")

@@ -8,9 +8,11 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from labtest import HERE, RecordedJudge
+from labtest import HERE, JUDGE_BINARY, RecordedJudge
 
-from fuzzlab import report
+from fuzzlab import coverage, report
+from fuzzlab.config import LabError
+from fuzzlab.judge import Judge
 
 DATA = HERE / "report"
 
@@ -37,6 +39,30 @@ class Rendering(unittest.TestCase):
     def test_a_table_without_its_data_is_left_alone(self):
         text = "<!-- lab:techniques -->\nold\n<!-- /lab:techniques -->\n"
         self.assertEqual(report.rendered(text, "en", RecordedJudge(), DATA), text)
+
+
+class Quotes(unittest.TestCase):
+    def test_what_a_guide_quotes_of_the_judge_is_the_level_tables(self):
+        judge = Judge(JUDGE_BINARY)
+        stale = '"<!-- said:4:equation:bytes:000000040000000100000001:4096 -->has gone off<!-- /said -->"\n'
+        fresh = report.rendered(stale, "en", judge)
+        self.assertIn("-->Error: the little sesame has gone bad.<!--", fresh)
+        self.assertEqual(report.rendered(fresh, "en", judge), fresh)
+        with self.assertRaises(LabError):  # a quote whose input fails elsewhere than it says
+            report.rendered("<!-- said:4:equation:bytes::4096 -->x<!-- /said -->", "en", judge)
+
+    def test_coverage_counts_read_the_way_round_the_check_is_written(self):
+        # llvm-cov counts `if (!check(...))` as the negation: both inputs passed `size != 0`.
+        lines = ["        2 |   if (!stages::check(trail, size != 0, seen)) return Step::Empty;",
+                 "          |     -> true 0, false 2",
+                 "        2 |   if (!check(trail, head[0] == 0x42 && head[1] == 0x4D, {head[0], head[1]})) {",
+                 "          |     -> true 0, false 2", "          |     -> true 2, false 0",
+                 "          |     -> true 1, false 1",
+                 "        2 |   return check(trail, stated > size + 256u, {stated, size})",
+                 "          |     -> true 1, false 1"]
+        self.assertEqual([x.split("-> ")[1] for x in coverage.readable(lines) if "->" in x],
+                         ["check passed 2, failed 0", "check passed 2, failed 0", "`head[0] == 0x42` true 2, false 0",
+                          "`head[1] == 0x4D` true 1, false 1", "check passed 1, failed 1"])
 
 
 class Check(unittest.TestCase):

@@ -19,6 +19,8 @@ class DataForms(unittest.TestCase):
         self.assertEqual([r["key"] for r in en], [r["key"] for r in zh])
         self.assertEqual((en[4]["had"], zh[3]["name"]), ("stated size 1078, file size 1078", '以 "BM" 开头'))
         self.assertEqual(parse_explain("notice: The picture is empty.\n"), [])
+        empty = parse_explain(log("explain-level3-empty.en.tsv"))
+        self.assertEqual(([r["state"] for r in empty][:2], judge.passed_of(empty)), (["failed", "not-reached"], 0))
 
     def test_levels_tell_file_levels_repairs_and_checks(self):
         j = RecordedJudge()

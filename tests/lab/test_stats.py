@@ -17,6 +17,13 @@ class KaplanMeier(unittest.TestCase):
         self.assertEqual(stats.summary(r, "executions"), (10, 10, 20))
         self.assertEqual(stats.summary(runs((3, False)), "seconds"), (None, None, None))
 
+    def test_a_win_past_the_bound_is_censored_at_the_bound(self):
+        # At a 30 s bound: won at 10 and 20, "won" at 30.1 and stopped unbeaten at 31.5. Both late
+        # ones are censored at 30: S = 3/4 after 10, 1/2 after 20, and never 1/4 within the bound.
+        r = runs((10, True), (30.1, True), (20, True), (31.5, False))
+        self.assertEqual(stats.summary(r, "seconds"), (20, 10, None))
+        self.assertEqual(stats.time_to_win(r), [10, 30, 20, 30])
+
     def test_fewer_than_half_won_has_no_median(self):
         r = runs((1, True), (30, False), (30, False))
         self.assertEqual(stats.summary(r, "seconds"), (None, 1, None))
