@@ -2,9 +2,9 @@
 # Builds the release archive build/release/Tumblewick-1.0-win64.zip: the files that
 # cmake/package.cmake lists (the game, the judge, the GUI fuzzer, the starter files, the
 # player's README and the hints), in a folder of their own. It builds twice, the second time a
-# little later from a copy of the sources in another folder, fails unless both builds give the
-# same bytes, and prints the
-# archive's SHA-256: building a release's tagged commit must give that same SHA-256.
+# little later from a copy of the sources in another folder and with the fuzz lab's coverage
+# build switched on, fails unless both builds give the same bytes, and prints the archive's
+# SHA-256: building a release's tagged commit must give that same SHA-256.
 # Installs the Debian packages it needs first.
 set -euo pipefail
 if [ $# -ne 0 ]; then
@@ -21,10 +21,11 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct)}
 [ -z "$(git -C "$repo" status --porcelain --untracked-files=no)" ] ||
   say "warning: uncommitted changes are built in; the SHA-256 is not the commit's"
 
-# release_build SOURCE DIR: cross-builds SOURCE in DIR and zips the release as DIR/$name.zip.
+# release_build SOURCE DIR [OPTION...]: cross-builds SOURCE in DIR and zips the release as
+# DIR/$name.zip.
 release_build() {
   cmake -S "$1" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-w64-x86_64.cmake" \
-    -DBUILD_TESTING=OFF -DTUMBLEWICK_WERROR=ON >/dev/null
+    -DBUILD_TESTING=OFF -DTUMBLEWICK_WERROR=ON "${@:3}" >/dev/null
   cmake --build "$2" -j"$(nproc)" >/dev/null
   local files
   mapfile -t files <"$2/package/contents.txt"
@@ -40,8 +41,10 @@ trap 'rm -rf "$again"' EXIT
 mkdir -p "$again/sources"
 (cd "$repo" && git ls-files -z | xargs -0 cp --parents -t "$again/sources")
 sleep 1
-say "release build 2: $again/build, from a copy of the sources in $again/sources"
-release_build "$again/sources" "$again/build"
+# The second build also builds the fuzz lab's coverage game beside the release's: the same
+# bytes then show that the option leaves the release's files untouched.
+say "release build 2: $again/build, from a copy of the sources in $again/sources, with the lab's coverage build"
+release_build "$again/sources" "$again/build" -DTUMBLEWICK_GUI_COVERAGE=ON
 
 say "SHA-256 of build 1: $(sha256sum <"$out/build/$name.zip" | cut -d' ' -f1)"
 say "SHA-256 of build 2: $(sha256sum <"$again/build/$name.zip" | cut -d' ' -f1)"

@@ -3,7 +3,7 @@
 
 #include "level_framework.h"
 
-INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+DIALOG_PROCEDURE INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_INITDIALOG) return TRUE;
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
     EndDialog(dialog, LOWORD(wParam));

@@ -24,7 +24,7 @@ void submitName(HWND dialog) {
 
 // Level 1 has its own procedure: it has a quit button and an admission notice, and its
 // submit is its default button IDOK rather than CTL_SUBMIT.
-INT_PTR CALLBACK SignupProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+DIALOG_PROCEDURE INT_PTR CALLBACK SignupProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_INITDIALOG) {
     playJingle(Jingle::Opening);
     return TRUE;

@@ -35,6 +35,6 @@ void fillStandardValues(HWND dialog) {
 
 }  // namespace
 
-INT_PTR CALLBACK ExamProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+DIALOG_PROCEDURE INT_PTR CALLBACK ExamProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return runLevelDialog(dialog, message, wParam, {2, fillStandardValues, submitForm});
 }

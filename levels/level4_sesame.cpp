@@ -3,6 +3,6 @@
 #include "file_probe.h"
 #include "level_framework.h"
 
-INT_PTR CALLBACK SesameProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+DIALOG_PROCEDURE INT_PTR CALLBACK SesameProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return runLevelDialog(dialog, message, wParam, {4, nullptr, probeFile, pickFile});
 }

@@ -24,6 +24,6 @@ void writeGreeting(HWND dialog) { SetDlgItemTextA(dialog, CTL_MESSAGE, levelText
 
 }  // namespace
 
-INT_PTR CALLBACK ChatProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+DIALOG_PROCEDURE INT_PTR CALLBACK ChatProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return runLevelDialog(dialog, message, wParam, {5, writeGreeting, sendMessage});
 }

@@ -4,6 +4,6 @@
 #include "file_probe.h"
 #include "level_framework.h"
 
-INT_PTR CALLBACK DinnerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+DIALOG_PROCEDURE INT_PTR CALLBACK DinnerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return runLevelDialog(dialog, message, wParam, {6, nullptr, probeFile, pickFile});
 }

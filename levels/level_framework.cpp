@@ -90,7 +90,8 @@ void passLevel(HWND dialog, int level) {
   runLevel(dialog, level + 1);
 }
 
-INT_PTR runLevelDialog(HWND dialog, UINT message, WPARAM wParam, const LevelDialog& level) {
+DIALOG_PROCEDURE INT_PTR runLevelDialog(HWND dialog, UINT message, WPARAM wParam,
+                                        const LevelDialog& level) {
   if (message == WM_INITDIALOG) {
     if (level.setUp) level.setUp(dialog);
     playJingle(Jingle::Opening);

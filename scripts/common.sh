@@ -45,11 +45,12 @@ coverage_packages=(llvm-14)
 # The lab's statistics, pictures and their Chinese labels (fuzz/fuzzlab).
 lab_packages=(python3-scipy python3-matplotlib fonts-wqy-microhei bubblewrap)
 
-# Cross-compiles the game (and, with tests on, the Wine test program).
+# Cross-compiles the game (and, with tests on, the Wine test program and the fuzz lab's
+# coverage build of the game, which the GUI fuzzer's test plays).
 build_game() {
   local testing=${1:-OFF}
   cmake -S "$repo" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
-    -DBUILD_TESTING="$testing" -DTUMBLEWICK_WERROR=ON >/dev/null
+    -DBUILD_TESTING="$testing" -DTUMBLEWICK_GUI_COVERAGE="$testing" -DTUMBLEWICK_WERROR=ON >/dev/null
   cmake --build "$build/win" -j"$(nproc)"
 }
 

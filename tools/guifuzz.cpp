@@ -1,18 +1,23 @@
 // tumblewick-guifuzz: a fuzzer that plays the game itself through its windows, as a player at
 // the keyboard could: it types into a level's fields (or writes a file and types its path),
 // presses the level's button, reads what the game answers, and keeps every input to which the
-// game gave an answer it had not given before. That answer is all the feedback it gets.
+// game gave an answer it had not given before. By default that answer is all the feedback it
+// gets; with the fuzz lab's coverage build of the game (Velk_Game-cov.exe) it can also see
+// inside: --feedback coverage keeps an input that takes the game's level code along a new
+// edge, --feedback cmp also puts the operands the game compared into the input.
 //   tumblewick-guifuzz [--level N] [--submissions N] [--seconds S] [--plain] [--seeds DIR]
-//                      [--replay DIR] [--save DIR] [--seed N] [--json] [GAME.exe]
+//                      [--replay DIR] [--save DIR] [--seed N] [--json]
+//                      [--feedback answers|coverage|cmp] [--repeat N] [GAME.exe]
 // It never writes into the game's memory or hooks it: it sends only window messages to the
-// game's controls and buttons. Exit code: 0 every level fuzzed was beaten, 1 one was not
-// within the bound, 2 bad usage, 3 the game was closed, did not answer or could not start,
-// 4 stopped by Ctrl+C.
+// game's controls and buttons, and reads the section a coverage build shares with it. Exit
+// code: 0 every level fuzzed was beaten, 1 one was not within the bound, 2 bad usage, 3 the
+// game was closed, did not answer or could not start, 4 stopped by Ctrl+C.
 #include <windows.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cctype>
+#include <cwctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -23,11 +28,14 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <unordered_set>
 #include <vector>
 
+#include "coverage_map.h"
 #include "input_verdict.h"
 #include "level_table.h"
 #include "resource.h"
+#include "stage_texts.h"
 
 namespace {
 
@@ -52,16 +60,18 @@ struct Stop {
   std::string why;
 };
 
-std::string utf8(const std::wstring& text) {
+std::string encode(const std::wstring& text, UINT codePage) {
   if (text.empty()) return {};
   const int length = static_cast<int>(text.size());
-  std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), length,
+  std::string out(static_cast<std::size_t>(WideCharToMultiByte(codePage, 0, text.data(), length,
                                                                nullptr, 0, nullptr, nullptr)),
                   '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), static_cast<int>(out.size()),
+  WideCharToMultiByte(codePage, 0, text.data(), length, out.data(), static_cast<int>(out.size()),
                       nullptr, nullptr);
   return out;
 }
+
+std::string utf8(const std::wstring& text) { return encode(text, CP_UTF8); }
 
 std::wstring decode(const std::string& bytes, UINT codePage) {
   if (bytes.empty()) return {};
@@ -155,9 +165,51 @@ std::wstring className(HWND window) {
   return name;
 }
 
+// The section shared with a coverage build of the game it starts (coverage_map.h): created
+// here, named to the game through its environment, zeroed before each submission.
+class Section {
+ public:
+  Section()
+      : name_(L"Local\\tumblewick-coverage-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+              std::to_wstring(GetTickCount64())) {
+    handle_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                 sizeof(coverage::Map), name_.c_str());
+    if (handle_ != nullptr) {
+      map_ = static_cast<coverage::Map*>(
+          MapViewOfFile(handle_, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(coverage::Map)));
+    }
+    if (map_ == nullptr) {
+      if (handle_ != nullptr) CloseHandle(handle_);
+      throw Stop{kGameTrouble, "cannot create the coverage section"};
+    }
+  }
+  Section(const Section&) = delete;
+  Section& operator=(const Section&) = delete;
+  ~Section() {
+    UnmapViewOfFile(map_);
+    CloseHandle(handle_);
+  }
+
+  const std::wstring& name() const { return name_; }
+  const coverage::Map& map() const { return *map_; }
+
+  // Before a submission: nothing recorded, and the first edge starts from nowhere.
+  void clear() {
+    std::fill(std::begin(map_->edges), std::end(map_->edges), std::uint8_t{0});
+    std::fill(std::begin(map_->sites), std::end(map_->sites), coverage::Site{});
+    map_->previous = 0;
+  }
+
+ private:
+  std::wstring name_;
+  HANDLE handle_ = nullptr;
+  coverage::Map* map_ = nullptr;
+};
+
 class Game {
  public:
-  explicit Game(const std::wstring& exe) {
+  // With a section, it always starts its own game, which must be a coverage build.
+  Game(const std::wstring& exe, const Section* section) {
     // The main window's class and title, from the game's own string table.
     const HMODULE image = LoadLibraryExW(exe.c_str(), nullptr,
                                          LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -167,7 +219,9 @@ class Game {
     LoadStringW(image, STR_WINDOW_CLASS, windowClass, 100);
     LoadStringW(image, STR_APP_TITLE, title, 100);
     FreeLibrary(image);
-    main_ = FindWindowW(windowClass, title);
+    if (section != nullptr)
+      SetEnvironmentVariableW(coverage::kSectionVariable, section->name().c_str());
+    main_ = section != nullptr ? nullptr : FindWindowW(windowClass, title);
     if (main_ == nullptr) start(exe, windowClass, title);
     DWORD pid = 0;
     thread_ = GetWindowThreadProcessId(main_, &pid);
@@ -175,6 +229,16 @@ class Game {
       process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     }
     if (process_ == nullptr) throw Stop{kGameTrouble, "cannot watch the running game"};
+    // The coverage build attaches before its first window exists.
+    if (section != nullptr &&
+        (section->map().magic != coverage::kMagic || section->map().pid != pid)) {
+      TerminateProcess(process_, 0);
+      WaitForSingleObject(process_, kAnswerMs);
+      throw Stop{kBadUsage, utf8(exe) +
+                                " records no coverage: --feedback coverage and cmp need the fuzz "
+                                "lab's coverage build Velk_Game-cov.exe (cmake "
+                                "-DTUMBLEWICK_GUI_COVERAGE=ON)"};
+    }
   }
   Game(const Game&) = delete;
   Game& operator=(const Game&) = delete;
@@ -635,12 +699,19 @@ class Mutator {
 // ---------------------------------------------------------------------------------------------
 // One level.
 
+// What it learns from a submission: the game's answer only; also the edges its level code
+// took; also the operands of its comparisons.
+enum class Feedback { Answers, Coverage, Cmp };
+constexpr const char* kFeedbackNames[] = {"answers", "coverage", "cmp"};
+
 struct Options {
   std::wstring game;
   int level = 0;  // 0: every level from the one the game shows
   long long submissions = 0;
   double seconds = 120;
   bool plain = false;
+  Feedback feedback = Feedback::Answers;
+  long long repeat = 0;  // >0: submits the level's first input that often, to measure noise
   bool json = false;
   std::wstring seeds;
   std::wstring replay;
@@ -664,11 +735,33 @@ struct LevelRun {
   Input winner;
   std::wstring saved;  // where the winning file was saved
   std::string stoppedBy;
+  // How far inputs got through the level's checks (the judge's stages), for the report only:
+  // each time a submission passed more of them than any before, how many, its number and the
+  // seconds since the level's start.
+  struct Reach {
+    int passed;
+    long long submission;
+    double seconds;
+  };
+  std::vector<Reach> reach;
+  int stages() const { return reach.empty() ? 0 : reach.back().passed; }
+  // With coverage: inputs kept for new coverage, candidates whose new coverage did not repeat
+  // on a second run, edges seen; with cmp: inputs made from compared operands, and how many
+  // of them were kept.
+  long long keptForCoverage = 0;
+  long long unstable = 0;
+  long long edges = 0;
+  long long cmpTried = 0;
+  long long cmpKept = 0;
+  // With --repeat: the repeats whose edges showed something no earlier repeat had.
+  long long repeatsNew = 0;
+  long long repeatsDiffer = 0;  // and those whose edge classes differ from the first run's
 };
 
 class Player {
  public:
-  Player(Game& game, Scratch& scratch) : game_(game), scratch_(scratch) {}
+  Player(Game& game, Scratch& scratch, Section* section)
+      : game_(game), scratch_(scratch), section_(section) {}
 
   // Submits one input to a level's dialog and waits for the game's answer. A pass also waits
   // for the next dialog.
@@ -687,6 +780,7 @@ class Player {
     // the flag is set by a message posted after it, so it is seen set once the game's
     // handler has returned or is waiting in a notice.
     game_.send(marker, EM_SETMODIFY, FALSE, 0);
+    if (section_ != nullptr) section_->clear();
     game_.post(dialog, WM_COMMAND, static_cast<WPARAM>(controls.submit));
     game_.post(marker, EM_SETMODIFY, TRUE);
     if (!game_.waitUntil([&] { return game_.send(marker, EM_GETMODIFY, 0, 0) != 0; }, kAnswerMs)) {
@@ -709,6 +803,9 @@ class Player {
       if (!game_.waitUntil([&] { return game_.current(next) == level + 1; }, kAnswerMs)) {
         game_.notAnswering();
       }
+    } else if (section_ != nullptr) {
+      // Answered once the submit handler has returned: what it recorded is complete.
+      game_.send(dialog, WM_NULL, 0, 0);
     }
     return answer;
   }
@@ -733,6 +830,7 @@ class Player {
  private:
   Game& game_;
   Scratch& scratch_;
+  Section* section_;
 };
 
 std::string readFile(const std::filesystem::path& path) {
@@ -787,6 +885,188 @@ Input fromLabFormat(int level, const std::string& bytes) {
           {}};
 }
 
+// A field's number as the dialog reads it (GetDlgItemInt, unsigned, as strtoul reads it): the
+// sign and digits after any white space, [begin, end); no digits, or more than 32 bits, read
+// as 0, a minus sign wraps.
+struct Number {
+  std::size_t begin;
+  std::size_t end;
+  std::uint32_t value;
+};
+
+Number numberIn(const std::wstring& text) {
+  std::size_t begin = 0;
+  while (begin < text.size() && std::iswspace(text[begin]) != 0) ++begin;
+  const bool minus = begin < text.size() && text[begin] == L'-';
+  std::size_t end = begin;
+  if (end < text.size() && (text[end] == L'-' || text[end] == L'+')) ++end;
+  std::uint64_t value = 0;
+  for (; end < text.size() && text[end] >= L'0' && text[end] <= L'9'; ++end) {
+    value = std::min<std::uint64_t>(value * 10 + static_cast<std::uint64_t>(text[end] - L'0'),
+                                    std::uint64_t{1} << 32);
+  }
+  if (value >> 32 != 0) return {begin, end, 0};
+  const auto low = static_cast<std::uint32_t>(value);
+  return {begin, end, minus ? 0u - low : low};
+}
+
+// The input as the judge reads it: a file's bytes, the name or message in the game's code
+// page, level 2's four numbers read as the dialog reads its fields.
+std::string toLabFormat(int level, const Input& input) {
+  if (isFileLevel(level)) return input.bytes;
+  if (level != 2) return encode(input.fields[0], CP_ACP);
+  const exam::Form form = {
+      .clothesWeight = exam::asSigned(numberIn(input.fields[2]).value),
+      .shoeThickness = exam::asSigned(numberIn(input.fields[3]).value),
+      .weight = exam::asSigned(numberIn(input.fields[1]).value),
+      .height = exam::asSigned(numberIn(input.fields[0]).value),
+  };
+  std::string bytes(sizeof form, '\0');
+  const std::int32_t values[] = {form.clothesWeight, form.shoeThickness, form.weight, form.height};
+  for (std::size_t i = 0; i < 4; ++i) {
+    byteorder::putLittleEndian32(reinterpret_cast<std::uint8_t*>(bytes.data() + 4 * i),
+                                 static_cast<std::uint32_t>(values[i]));
+  }
+  return bytes;
+}
+
+// How many of the level's checks the input passed, by the same rules the game judges with.
+int stagesOf(int level, const Input& input) {
+  const std::string bytes = toLabFormat(level, input);
+  stages::Trail trail;
+  inputverdict::judgeBytes(level, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                           &trail);
+  return trail.passed;
+}
+
+std::size_t hashOf(const Input& input) {
+  std::string all = input.bytes;
+  for (const std::wstring& field : input.fields) all += '\0' + utf8(field);
+  return std::hash<std::string>{}(all);
+}
+
+// Input-to-state, as AFL++'s CmpLog does it: each operand that the level code compared is
+// looked for in the input (as a little- or big-endian integer of the comparison's width; in a
+// typed field as its number or its length in bytes; in a file as its length) and replaced
+// there by the value it was compared with, or one more or one less.
+class Operands {
+ public:
+  explicit Operands(int level) : level_(level) {}
+
+  // lengthsOnly: only where an operand is the input's length (or a count that grows with it).
+  std::vector<Input> candidates(const Input& input, const coverage::Map& map, bool lengthsOnly) {
+    std::vector<Input> out;
+    // The wider comparisons first: single bytes match in many places, switches are rarely
+    // about the input.
+    for (int pass = 0; pass < 2; ++pass) {
+      for (const coverage::Site& site : map.sites) {
+        if (site.hits == 0) continue;
+        const bool narrow = site.size == 1 || site.kind == coverage::Kind::Switch;
+        if (narrow != (pass == 1)) continue;
+        const std::uint32_t kept = std::min<std::uint32_t>(site.hits, coverage::kPairs);
+        for (std::uint32_t k = 0; k < kept; ++k) {
+          const coverage::Pair& pair = site.pairs[(site.hits - 1 - k) % coverage::kPairs];
+          if (pair.a == pair.b) continue;
+          const std::uint64_t key =
+              site.pc * 0x9E3779B97F4A7C15ULL ^ pair.a * 0xBF58476D1CE4E5B9ULL ^ pair.b;
+          if (!tried_.insert(key).second) {
+            continue;  // this comparison with these operands was tried on an earlier input
+          }
+          const std::size_t before = out.size();
+          replace(input, site.size, pair.a, pair.b, lengthsOnly, out);
+          replace(input, site.size, pair.b, pair.a, lengthsOnly, out);
+          if (lengthsOnly && out.size() == before) tried_.erase(key);  // for a later full look
+          if (out.size() >= kMaxCandidates) return out;
+        }
+      }
+    }
+    return out;
+  }
+
+ private:
+  static constexpr std::size_t kMaxCandidates = 96;  // for one kept input
+  static constexpr std::size_t kMaxPlaces = 4;       // places of one operand in the input
+
+  static std::uint64_t mask(std::uint64_t value, std::size_t width) {
+    return width >= 8 ? value : value & ((std::uint64_t{1} << (8 * width)) - 1);
+  }
+
+  static std::string encoded(std::uint64_t value, std::size_t width, bool big) {
+    std::string out(width, '\0');
+    for (std::size_t i = 0; i < width; ++i)
+      out[big ? width - 1 - i : i] = static_cast<char>(value >> (8 * i));
+    return out;
+  }
+
+  void replace(const Input& input, std::size_t size, std::uint64_t x, std::uint64_t y,
+               bool lengthsOnly, std::vector<Input>& out) const {
+    const std::uint64_t targets[] = {y, y + 1, y - 1};
+    if (isFileLevel(level_)) {
+      if (x == input.bytes.size()) {  // the file's length
+        for (const std::uint64_t t : targets) {
+          if (t == 0 || t > kMaxFile) continue;
+          Input c = input;
+          c.bytes.resize(static_cast<std::size_t>(t), '\0');
+          out.push_back(std::move(c));
+        }
+      }
+      if (lengthsOnly) return;
+      // A 64-bit comparison of small values is often of a 32-bit field widened.
+      std::vector<std::size_t> widths = {size};
+      if (size == 8 && (x >> 32) == 0 && (y >> 32) == 0) widths.push_back(4);
+      for (const std::size_t width : widths) {
+        for (const bool big : {false, true}) {
+          if (big && width == 1) continue;
+          const std::string from = encoded(x, width, big);
+          std::size_t places = 0;
+          for (std::size_t at = input.bytes.find(from);
+               at != std::string::npos && places < kMaxPlaces;
+               at = input.bytes.find(from, at + 1), ++places) {
+            for (const std::uint64_t t : targets) {
+              if (mask(t, width) == mask(x, width)) continue;
+              Input c = input;
+              c.bytes.replace(at, width, encoded(t, width, big));
+              out.push_back(std::move(c));
+            }
+          }
+        }
+      }
+      return;
+    }
+    for (std::size_t f = 0; f < input.fields.size(); ++f) {
+      const std::wstring& field = input.fields[f];
+      const std::size_t length = encode(field, CP_ACP).size();
+      // Level 2's fields are numbers only; the others' text is read up to a buffer's size.
+      const bool text = inputverdict::inputOf(level_) != inputverdict::Input::Form;
+      if (text && x <= length && y > x && y - x + length <= inputverdict::bytesRead(level_)) {
+        // Its length, or a count that grows with it: that much longer.
+        for (const std::uint64_t t : {y, y + 1}) {
+          Input c = input;
+          c.fields[f].append(static_cast<std::size_t>(t - x), L'a');
+          out.push_back(std::move(c));
+        }
+      } else if (text && x == length && y < x) {
+        Input c = input;
+        while (!c.fields[f].empty() && encode(c.fields[f], CP_ACP).size() > y + 1)
+          c.fields[f].pop_back();
+        out.push_back(std::move(c));
+      }
+      const Number number = numberIn(field);
+      if (!lengthsOnly && x >> 32 == 0 && number.value == x) {  // its number
+        for (const std::uint64_t t : targets) {
+          Input c = input;
+          c.fields[f].replace(number.begin, number.end - number.begin,
+                              std::to_wstring(static_cast<std::uint32_t>(t)));
+          out.push_back(std::move(c));
+        }
+      }
+    }
+  }
+
+  int level_;
+  std::unordered_set<std::uint64_t> tried_;
+};
+
 // ---------------------------------------------------------------------------------------------
 // The report.
 
@@ -822,7 +1102,7 @@ std::wstring stuckAt(const LevelRun& run) {
 }
 
 void report(const LevelRun& run, const Options& options) {
-  char figures[160];
+  char figures[320];
   const double rate = run.seconds > 0 ? static_cast<double>(run.submissions) / run.seconds : 0;
   if (options.json) {
     std::snprintf(
@@ -854,6 +1134,22 @@ void report(const LevelRun& run, const Options& options) {
         ",\"stuck_at\":" + (run.beaten ? std::string("null") : jsonString(oneLine(stuckAt(run))));
     line += ",\"stopped_by\":" +
             (run.stoppedBy.empty() ? std::string("null") : jsonString(run.stoppedBy));
+    line += ",\"stages\":[";
+    for (std::size_t i = 0; i < run.reach.size(); ++i) {
+      std::snprintf(figures, sizeof figures, "%s[%d,%lld,%.2f]", i ? "," : "", run.reach[i].passed,
+                    run.reach[i].submission, run.reach[i].seconds);
+      line += figures;
+    }
+    std::snprintf(figures, sizeof figures,
+                  "],\"stage_count\":%d,\"feedback\":\"%s\",\"kept_for_coverage\":%lld,"
+                  "\"unstable\":%lld,\"edges\":%lld,\"cmp_tried\":%lld,\"cmp_kept\":%lld",
+                  stages::count(run.level), kFeedbackNames[static_cast<int>(options.feedback)],
+                  run.keptForCoverage, run.unstable, run.edges, run.cmpTried, run.cmpKept);
+    line += figures;
+    if (options.repeat > 0) {
+      line += ",\"repeats_new\":" + std::to_string(run.repeatsNew) +
+              ",\"repeats_differ\":" + std::to_string(run.repeatsDiffer);
+    }
     write(stdout, line + "}\n");
     return;
   }
@@ -862,10 +1158,26 @@ void report(const LevelRun& run, const Options& options) {
     return;
   }
   std::snprintf(figures, sizeof figures,
-                "level %d: %s after %lld submissions, %.1f s (%.1f/s), %zu answers", run.level,
-                run.beaten ? "beaten" : "NOT beaten", run.submissions, run.seconds, rate,
-                run.order.size());
+                "level %d: %s after %lld submissions, %.1f s (%.1f/s), %zu answers, %d of %d "
+                "checks passed",
+                run.level, run.beaten ? "beaten" : "NOT beaten", run.submissions, run.seconds, rate,
+                run.order.size(), run.stages(), stages::count(run.level));
   std::string line = figures;
+  if (options.feedback != Feedback::Answers) {
+    std::snprintf(figures, sizeof figures,
+                  ", %lld edges, %lld inputs kept for coverage, %lld unstable", run.edges,
+                  run.keptForCoverage, run.unstable);
+    line += figures;
+  }
+  if (options.feedback == Feedback::Cmp) {
+    std::snprintf(figures, sizeof figures, ", %lld of %lld operand inputs kept", run.cmpKept,
+                  run.cmpTried);
+    line += figures;
+  }
+  if (options.repeat > 0) {
+    line += ", " + std::to_string(run.repeatsNew) + " repeats new, " +
+            std::to_string(run.repeatsDiffer) + " unlike the first";
+  }
   if (run.beaten) {
     line += "; winner: " + winnerText(run);
   } else {
@@ -900,7 +1212,7 @@ std::wstring save(const Options& options, int level, const std::string& bytes) {
 }
 
 LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& options,
-                   unsigned seed) {
+                   unsigned seed, const Section* section) {
   LevelRun run;
   run.level = level;
   HWND dialog = player.reach(level);
@@ -909,8 +1221,11 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
   Mutator mutator(seed, level, !options.plain && isFileLevel(level));
+  Operands operands(level);
   std::vector<Input> pending = seedsOf(level, dialog, game, options);
   std::reverse(pending.begin(), pending.end());
+  if (options.repeat > 0) pending.erase(pending.begin(), pending.end() - 1);
+  std::vector<Input> made;  // from compared operands, the newest last
   // A level it leaves unbeaten gets its fields back as the player left them.
   const std::vector<int>& fields = controlsOf(level).fields;
   std::vector<std::wstring> before(fields.size());
@@ -921,30 +1236,97 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
       game.type(GetDlgItem(dialog, fields[i]), before[i]);
     }
   };
+  std::vector<std::uint8_t> virgin(coverage::kEdges, 0xFF);  // the edge classes never seen
+  std::vector<std::uint8_t> first(coverage::kEdges);
+  // One submission: its answer counted, its stage reach noted; true once the level is passed.
+  const auto submit = [&](const Input& input, bool& newAnswer) {
+    const Answer answer = player.submit(level, dialog, input);
+    ++run.submissions;
+    const int passed = stagesOf(level, input);
+    if (passed > run.stages()) run.reach.push_back({passed, run.submissions, elapsed()});
+    newAnswer = run.answers[answer.text]++ == 0;
+    if (newAnswer) {
+      run.order.push_back(answer.text);
+      mutator.learn(answer.text.substr(answer.text.find(L": ") + 2));  // the game's words
+      char head[96];
+      std::snprintf(head, sizeof head, "level %d, submission %lld, %.1f s: new answer: ", level,
+                    run.submissions, elapsed());
+      if (!options.json) write(stderr, head + oneLine(answer.text) + "\n");
+    }
+    if (answer.passed) run.beaten = true, run.winner = input;
+    return answer.passed;
+  };
   try {
-    std::vector<Input> queue;  // the inputs that gave a new answer
+    std::vector<Input> queue;                   // the inputs that gave a new answer or new coverage
+    std::unordered_set<std::size_t> submitted;  // the inputs made from operands, tried
+    bool newAnswer = false;
     while (!run.beaten) {
       if (options.submissions > 0 && run.submissions >= options.submissions) break;
       if (options.seconds > 0 && elapsed() >= options.seconds) break;
+      if (options.repeat > 0 && run.submissions >= options.repeat) break;
       Input input;
+      bool fromOperands = false;
       if (!pending.empty()) {
         input = pending.back();
         pending.pop_back();
+      } else if (!made.empty()) {
+        input = made.back();
+        made.pop_back();
+        fromOperands = true;
+        // An operand put in twice, or where it already was, makes an input already tried.
+        if (!submitted.insert(hashOf(input)).second) continue;
+      } else if (options.repeat > 0) {
+        input = queue.front();
       } else {
         input = mutator.mutate(queue);
       }
-      const Answer answer = player.submit(level, dialog, input);
-      ++run.submissions;
-      if (run.answers[answer.text]++ == 0) {  // new coverage: keep the input
-        run.order.push_back(answer.text);
-        queue.push_back(input);
-        mutator.learn(answer.text.substr(answer.text.find(L": ") + 2));  // the game's words
-        char head[96];
-        std::snprintf(head, sizeof head, "level %d, submission %lld, %.1f s: new answer: ", level,
-                      run.submissions, elapsed());
-        if (!options.json) write(stderr, head + oneLine(answer.text) + "\n");
+      if (fromOperands) ++run.cmpTried;
+      if (submit(input, newAnswer)) break;
+      bool keep = newAnswer;
+      if (section != nullptr) {
+        const coverage::Map& map = section->map();
+        if (options.repeat > 0) {  // the noise: what repeats show that earlier ones did not
+          if (run.submissions == 1) {
+            std::copy(std::begin(map.edges), std::end(map.edges), first.begin());
+          } else if (!std::equal(first.begin(), first.end(), std::begin(map.edges),
+                                 [](std::uint8_t a, std::uint8_t b) {
+                                   return coverage::bucket(a) == coverage::bucket(b);
+                                 })) {
+            ++run.repeatsDiffer;
+          }
+          const bool news =
+              coverage::newsOf(map.edges, virgin.data(), true) != coverage::News::None;
+          if (news && run.submissions > 1) ++run.repeatsNew;
+          if (queue.empty()) queue.push_back(input);
+          continue;
+        }
+        if (coverage::newsOf(map.edges, virgin.data(), false) != coverage::News::None) {
+          // New coverage counts only where a second run shows it too (AFL's calibration): an
+          // edge class both runs gave.
+          std::copy(std::begin(map.edges), std::end(map.edges), first.begin());
+          bool again = false;
+          if (submit(input, again)) break;
+          keep = keep || again;
+          for (std::size_t i = 0; i < coverage::kEdges; ++i) {
+            if (coverage::bucket(first[i]) != coverage::bucket(map.edges[i])) first[i] = 0;
+          }
+          if (coverage::newsOf(first.data(), virgin.data(), true) != coverage::News::None) {
+            keep = true;
+            ++run.keptForCoverage;
+          } else {
+            ++run.unstable;
+          }
+        }
+        if (keep && fromOperands) ++run.cmpKept;
+        if (options.feedback == Feedback::Cmp && (keep || fromOperands)) {
+          // What this input made the level code compare, put into it: tried before mutations.
+          // An input made so that gave nothing new still gets its length fitted, as a length
+          // often depends on the value just put in (level 4's header).
+          const std::vector<Input> more = operands.candidates(input, map, !keep);
+          made.insert(made.end(), more.rbegin(), more.rend());
+        }
       }
-      if (answer.passed) run.beaten = true, run.winner = input;
+      if (keep) queue.push_back(input);
     }
   } catch (const Stop& stop) {
     run.seconds = elapsed();
@@ -957,13 +1339,14 @@ LevelRun fuzzLevel(int level, Player& player, const Game& game, const Options& o
     throw;
   }
   run.seconds = elapsed();
+  run.edges = std::count_if(virgin.begin(), virgin.end(), [](std::uint8_t v) { return v != 0xFF; });
   if (run.beaten) run.saved = save(options, level, run.winner.bytes);
   if (!run.beaten) restore();
   return run;
 }
 
-int fuzzGame(Game& game, Scratch& scratch, const Options& options) {
-  Player player(game, scratch);
+int fuzzGame(Game& game, Scratch& scratch, Section* section, const Options& options) {
+  Player player(game, scratch, section);
   HWND dialog = nullptr;
   int level = game.current(dialog);
   if (level == kFinish) throw Stop{kBadUsage, "the game shows its finish dialog: close it first"};
@@ -986,7 +1369,8 @@ int fuzzGame(Game& game, Scratch& scratch, const Options& options) {
       if (!run.beaten)
         throw Stop{kBadUsage, "the winner " + utf8(path.wstring()) + " did not pass"};
     } else {
-      run = fuzzLevel(level, player, game, options, options.seed + static_cast<unsigned>(level));
+      run = fuzzLevel(level, player, game, options, options.seed + static_cast<unsigned>(level),
+                      section);
     }
     report(run, options);
     if (!run.beaten) return kNotBeaten;
@@ -1004,7 +1388,7 @@ BOOL WINAPI onConsoleEvent(DWORD) {
 constexpr const char* kUsage =
     "usage: tumblewick-guifuzz [--level N] [--submissions N] [--seconds S] [--plain]\n"
     "                          [--seeds DIR] [--replay DIR] [--save DIR] [--seed N] [--json]\n"
-    "                          [GAME.exe]\n"
+    "                          [--feedback answers|coverage|cmp] [--repeat N] [GAME.exe]\n"
     "Fuzzes the running game (or starts GAME.exe, by default the Velk_Game.exe beside it) through\n"
     "its windows, level by level from the one it shows, until a level is not beaten.\n"
     "  --level N        only level N; --replay DIR reaches it with DIR\\levelK.bin (fuzz/winners)\n"
@@ -1013,7 +1397,13 @@ constexpr const char* kUsage =
     "  --plain          file levels without the structure repair (level 4's size, level 6's CRC)\n"
     "  --seeds DIR      more starting files for the file levels (read, never written)\n"
     "  --save DIR       saves the winning files there as levelN.bin (never over a file)\n"
-    "  --json           one JSON line per level instead of the text lines\n";
+    "  --json           one JSON line per level instead of the text lines\n"
+    "  --feedback F     what keeps an input: answers (a new answer, the default); coverage\n"
+    "                   (also a new edge class in the level code); cmp (coverage, and tries\n"
+    "                   the values the level code compared the input's bytes with). coverage\n"
+    "                   and cmp need the fuzz lab's Velk_Game-cov.exe, which it starts itself\n"
+    "  --repeat N       submits the level's first input N times: with coverage, counts the\n"
+    "                   repeats whose edges differ from the first run's (the noise)\n";
 
 bool parse(int argc, wchar_t** argv, Options& options) {
   wchar_t self[MAX_PATH + 1] = {};
@@ -1048,6 +1438,14 @@ bool parse(int argc, wchar_t** argv, Options& options) {
           options.replay = value;
         } else if (arg == L"--save") {
           options.save = value;
+        } else if (arg == L"--feedback") {
+          const std::string name = utf8(value);
+          const auto* found = std::find(std::begin(kFeedbackNames), std::end(kFeedbackNames), name);
+          if (found == std::end(kFeedbackNames)) return false;
+          options.feedback = static_cast<Feedback>(found - std::begin(kFeedbackNames));
+        } else if (arg == L"--repeat") {
+          options.repeat = std::stoll(value);
+          if (options.repeat < 1) return false;
         } else {
           return false;
         }
@@ -1075,14 +1473,16 @@ int wmain(int argc, wchar_t** argv) {
   bool removed = true;
   {
     std::unique_ptr<Scratch> scratch;
+    std::unique_ptr<Section> section;
     std::unique_ptr<Game> game;
     try {
       scratch = std::make_unique<Scratch>();
       folder = scratch->dir();
-      game = std::make_unique<Game>(options.game);
+      if (options.feedback != Feedback::Answers) section = std::make_unique<Section>();
+      game = std::make_unique<Game>(options.game, section.get());
       write(stderr, std::string(game->started() ? "started" : "found") +
                         " the game; scratch folder " + utf8(folder) + "\n");
-      code = fuzzGame(*game, *scratch, options);
+      code = fuzzGame(*game, *scratch, section.get(), options);
     } catch (const Stop& stop) {
       write(stderr, "tumblewick-guifuzz: " + stop.why + "\n");
       code = stop.code;

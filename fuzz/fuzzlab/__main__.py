@@ -12,7 +12,7 @@ import traceback
 from . import bonus, commands
 from .builds import BUILDS, build, compiler, ensure_packages
 from .arguments import Usage, file, folder, path, positive
-from .config import LAB, LEVELS, LabError, rel, say
+from .config import GUI_FEEDBACKS, LAB, LEVELS, LabError, rel, say
 from .engines import ENGINES
 from .engines.arena import cmd_arena
 from .engines.libfuzzer import TECHNIQUES
@@ -25,7 +25,8 @@ USAGE = """  fuzz.sh LEVEL [--engine E] [--seconds N] [--seed N] [--corpus DIR] 
       LEVEL 1-6; E: libfuzzer (default), afl, afl-cmplog, zzuf or gui (the real game under
       Wine); DIR: seeds of your own instead of fuzz/corpus/levelN; TECHNIQUE (libFuzzer):
       --plain (default), --dict, --value-profile, --no-cmp (level 6), --repair (levels 4 and 6;
-      also gui's), --no-seeds
+      also gui's), --no-seeds; gui: --feedback answers|coverage|cmp (default answers; the
+      others play the game's coverage build Velk_Game-cov.exe)
       --explain: then the level's checks, with when each first fell; --coverage: then source
       coverage of the level's rule over the run's final corpus (HTML and an excerpt; --from
       RUNDIR: of a run already made, --data DIR: the excerpt also there)
@@ -35,8 +36,10 @@ USAGE = """  fuzz.sh LEVEL [--engine E] [--seconds N] [--seed N] [--corpus DIR] 
       others kept) or every libFuzzer technique but plain (plain is the ladder's libFuzzer cell);
       K trials a cell (random seeds 1..K, default 3); the runs' data go to docs/data/ladder.csv
       or techniques.csv (--data FILE elsewhere)
-  fuzz.sh table --engine gui [--levels L...] [--seconds N] [--trials K]  the GUI fuzzer alone,
-      plain and with its repair (levels 4, 6); data: docs/data/gui.csv (--data FILE elsewhere)
+  fuzz.sh table --engine gui [--levels L...] [--seconds N] [--trials K] [--repair]  the GUI
+      fuzzer alone: each feedback (answers, coverage, cmp) without the repair; with --repair
+      plain and with its repair (levels 4, 6) instead; data: docs/data/gui_feedback.csv (with
+      --repair gui.csv; --data FILE elsewhere)
   fuzz.sh soak [--runs N]            each target for N executions, passes only counted
   fuzz.sh report [--check]           the guides' measured tables and pictures from docs/data;
                                      --check: fail where a guide differs from them
@@ -73,6 +76,7 @@ def common():
     p.add_argument("--coverage", action="store_true")
     p.add_argument("--from", dest="source", type=folder)
     p.add_argument("--judge", type=file)
+    p.add_argument("--feedback", choices=GUI_FEEDBACKS, default="answers")
     p.add_argument("--plain", action="store_const", const=None, dest="unused")
     for t in TECHNIQUES:
         if t != "plain":

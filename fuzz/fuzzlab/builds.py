@@ -1,6 +1,7 @@
 """The packages the lab installs and the builds it makes, each configured in one place."""
 import dataclasses
 import os
+import re
 import shutil
 import subprocess
 from pathlib import Path
@@ -41,13 +42,25 @@ BUILDS = {
     "coverage": Build(FUZZ, BUILD / "fuzz-coverage", (
         "-DTUMBLEWICK_FUZZ_SANITIZERS=OFF", "-DCMAKE_CXX_FLAGS=-fprofile-instr-generate -fcoverage-mapping"),
         targets=LEVEL_TARGETS),
-    # The GUI fuzzer and the game it plays, cross-compiled.
+    # The GUI fuzzer and the game it plays, cross-compiled; also the game's coverage build.
     "win": Build(REPO, BUILD / "win", (
         f"-DCMAKE_TOOLCHAIN_FILE={REPO / 'cmake' / 'mingw-w64-x86_64.cmake'}",
-        "-DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix", "-DTUMBLEWICK_WERROR=ON"),
-        targets=("Velk_Game", "tumblewick-guifuzz", "starter_samples")),
+        "-DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix", "-DTUMBLEWICK_WERROR=ON",
+        "-DTUMBLEWICK_GUI_COVERAGE=ON"),
+        targets=("Velk_Game", "Velk_Game-cov", "tumblewick-guifuzz", "starter_samples")),
 }
 _built = set()
+
+
+def configured(b):
+    """Whether the build folder is configured, with every -DNAME=VALUE option of the build (a
+    folder configured by the test command or by hand may lack one)."""
+    cache = b.dir / "CMakeCache.txt"
+    if not cache.exists():
+        return False
+    text = cache.read_text(errors="replace")
+    wanted = [o[2:].split("=", 1) for o in b.options if o.startswith("-D") and "COMPILER" not in o]
+    return all(re.search(rf"^{re.escape(k)}:\w+={re.escape(v)}$", text, re.M) for k, v in wanted)
 
 
 def build(name, targets=None):
@@ -59,9 +72,11 @@ def build(name, targets=None):
     b = BUILDS[name]
     env = dict(os.environ, AFL_QUIET="1", **dict(b.env))
     steps = []
-    if not (b.dir / "CMakeCache.txt").exists():
+    if not configured(b):
+        fresh = not (b.dir / "CMakeCache.txt").exists()
         cxx = [] if any("COMPILER" in o for o in b.options) else [f"-DCMAKE_CXX_COMPILER={compiler()}"]
-        steps.append(["cmake", "-S", str(b.source), "-B", str(b.dir), *cxx, *b.options])
+        options = b.options if fresh else tuple(o for o in b.options if "COMPILER" not in o)
+        steps.append(["cmake", "-S", str(b.source), "-B", str(b.dir), *(cxx if fresh else []), *options])
     steps.append(["cmake", "--build", str(b.dir), f"-j{os.cpu_count()}"]
                  + (["--target", *targets] if targets else []))
     log = LAB / f"build-{name}.log"

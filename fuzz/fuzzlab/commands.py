@@ -6,7 +6,7 @@ import time
 from pathlib import Path
 
 from .builds import BUILDS, build, compiler, fuzz_targets
-from .config import DATA, FUZZ, LAB, LEVELS, REPO, LabError, lab_value, rel, say
+from .config import DATA, FUZZ, GUI_FEEDBACKS, LAB, LEVELS, REPO, LabError, lab_value, rel, say
 from .coverage import coverage
 from .engines import ENGINES
 from .engines.libfuzzer import check_technique, technique_of
@@ -74,7 +74,11 @@ def cmd_level(a, judge):
     a.engine = a.engine or "libfuzzer"
     if a.engine != "libfuzzer" and set(a.techniques) - ({"repair"} if a.engine == "gui" else set()):
         raise LabError("the techniques are libFuzzer's (the GUI fuzzer's is --repair)")
-    if not prepare([a.engine]):
+    if a.feedback != "answers":
+        if a.engine != "gui":
+            raise LabError("--feedback is the GUI fuzzer's (--engine gui)")
+        technique = "+".join([a.feedback] + a.techniques)
+    if not prepare([a.engine] + (["judge"] if a.explain else [])):
         return 1
     if a.compare:
         techniques = lab_value(level, "compare").split()
@@ -99,13 +103,18 @@ def cmd_level(a, judge):
 
 
 def cmd_table(a, judge):
-    if a.engine == "gui":  # the GUI rung alone: plain, and with the repair where a level has one
+    if a.engine == "gui" and "repair" in a.techniques:  # plain, and with the repair where a level has one
         if not prepare(["gui", "judge"]):
             return 1
         repaired = judge.with_repair()
         items = [(lv, "gui", t) for lv in a.levels or LEVELS for t in ("plain", "repair")
                  if t == "plain" or lv in repaired]
         measure_cells(items, a, judge, a.data or DATA / "gui.csv", "technique")
+    elif a.engine == "gui":  # the GUI rung alone: each kind of feedback, without the repair
+        if not prepare(["gui", "judge"]):
+            return 1
+        items = [(lv, "gui", f) for lv in a.levels or LEVELS for f in GUI_FEEDBACKS]
+        measure_cells(items, a, judge, a.data or DATA / "gui_feedback.csv", "technique")
     elif a.compare:  # plain libFuzzer is the ladder's own cell: the same runs, not a second measure
         if not prepare(["libfuzzer"]):
             return 1

@@ -17,6 +17,10 @@ GRACE = 5
 # The ladder, from blind to guided, as tables and pictures name its engines.
 ENGINE_LABELS = {"zzuf": "zzuf", "afl": "AFL++", "afl-cmplog": "AFL++ CmpLog", "libfuzzer": "libFuzzer",
                  "gui": "GUI (guifuzz)"}
+# The GUI fuzzer's techniques, in the tables' order: its feedback ("plain" is "answers"), or the
+# answers with the structure repair.
+GUI_FEEDBACKS = ("answers", "coverage", "cmp")
+GUI_TECHNIQUES = ("plain", "answers", "repair", "coverage", "cmp")
 
 
 def say(text):

@@ -56,9 +56,9 @@ def legend_below(ax):
     ax.legend(loc="upper center", bbox_to_anchor=(0.5, -0.2), ncol=1, fontsize=8, frameon=False)
 
 
-def curves(runs, lang, path, key="engine"):
-    """Per level, the share of a cell's trials that have won by each number of executions; a
-    dot where the cell's longest trial ended."""
+def curves(runs, lang, path, key="engine", most=2e8):
+    """Per level, the share of a cell's trials that have won by each number of executions (up
+    to MOST); a dot where the cell's longest trial ended."""
     plt = pyplot(lang)
     groups = cells(runs, key)
     levels = sorted({lv for lv, _ in groups})
@@ -76,7 +76,7 @@ def curves(runs, lang, path, key="engine"):
                     label=f"{named(name, key)} ({len(wins)}/{len(group)})")
             ax.plot(xs[-1:], ys[-1:], "o", color=colour, ms=5, mec="black", mew=0.5, zorder=5)
         ax.set_xscale("log")
-        ax.set_xlim(1, 2e8)
+        ax.set_xlim(1, most)
         ax.set_ylim(-0.03, 1.03)
         ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
         ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
@@ -156,4 +156,6 @@ PICTURES = (  # (name: docs/lab/NAME.LANG.png, data file, its runs, drawing (run
     ("ladder-stages", "ladder.csv", read_runs, stage_curves),
     ("techniques-curves", "techniques.csv", technique_runs,
      lambda runs, lang, path, judge: curves(runs, lang, path, "technique")),
+    ("gui-feedback-curves", "gui_feedback.csv", read_runs,
+     lambda runs, lang, path, judge: curves(runs, lang, path, "technique", 1e5)),
 )

@@ -11,8 +11,8 @@ from .coverage import coverage_excerpts
 from .hints import HINTS, HINTS_TXT, hints_text, learners_path
 from .plots import PICTURES
 from .runs import read_runs, technique_runs
-from .tables import (change_table, grid_table, gui_speed_table, judge_speed_table, runs_table, stages_table,
-                     tests_table)
+from .tables import (change_table, grid_table, gui_feedback_speed, gui_feedback_table, gui_speed_table,
+                     judge_speed_table, runs_table, stages_table, tests_table)
 
 
 @dataclasses.dataclass(frozen=True)
@@ -55,6 +55,10 @@ TABLES = (
     Table("gui-typed", "gui_typed.csv", from_runs(runs_table, key="technique")),
     Table("gui-files", "gui_files.csv", from_runs(runs_table, key="technique")),
     Table("gui-speed", "gui_typed.csv", lambda path, lang, judge: gui_speed_table(path, lang)),
+    Table("gui-feedback", "gui_feedback.csv", from_runs(gui_feedback_table)),
+    Table("gui-feedback-stages", "gui_feedback.csv",
+          lambda path, lang, judge: stages_table(read_runs(path), lang, judge, "technique")),
+    Table("gui-feedback-speed", "gui_feedback.csv", from_runs(gui_feedback_speed)),
 )
 
 

@@ -6,7 +6,7 @@ import json
 import threading
 from pathlib import Path
 
-from .config import ENGINE_LABELS, lab_value
+from .config import ENGINE_LABELS, GUI_TECHNIQUES, lab_value
 
 
 @dataclasses.dataclass
@@ -79,6 +79,9 @@ def technique_runs(path):
 
 def order_of(r):
     names = list(ENGINE_LABELS)
+    if r.engine == "gui":
+        return (names.index(r.engine), GUI_TECHNIQUES.index(r.technique) if r.technique in GUI_TECHNIQUES
+                else len(GUI_TECHNIQUES))
     if r.engine in names:
         return (names.index(r.engine), technique_order(r.level, r.technique))
     return (len(names), r.engine)

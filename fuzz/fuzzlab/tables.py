@@ -32,7 +32,14 @@ WORDS = {
     "gui.gui": ("GUI fuzzer 每秒提交次数", "GUI fuzzer: submissions/s"),
     "gui.libfuzzer": ("libFuzzer 每秒执行次数（运行 1 秒以上的）", "libFuzzer: executions/s (runs of 1 s or more)"),
     "gui.factor": ("慢多少倍", "Times slower"),
+    "gui.within": ("{n} 次提交内赢的次数", "Beaten within {n} submissions"),
+    "gui.rate": ("{} 每秒提交次数", "{}: submissions/s"),
+    "gui.ratio": ("{} 对 answers 的速度", "{} against answers"),
+    "gui.all": ("全部", "all"),
 }
+# The GUI fuzzer's target with comparison feedback: each level beaten within this many
+# submissions (a benchmark, read from the runs, not a bound of them).
+GUI_TARGET_SUBMISSIONS = 2000
 JUDGE_MODES = ("one-input", "batch", "in-process")
 
 
@@ -110,10 +117,12 @@ def grid_table(runs, lang):
     return markdown([word("level", lang)] + [ENGINE_LABELS[e] for e in names], rows)
 
 
-def stages_table(runs, lang, judge):
-    """Per level and engine, the furthest check most trials reached: where each got stuck."""
-    names = engines_in(runs)
-    groups = cells(runs, "engine")
+def stages_table(runs, lang, judge, key="engine"):
+    """Per level and engine (or KEY), the furthest check most trials reached: where each got
+    stuck."""
+    names = engines_in(runs) if key == "engine" else list(dict.fromkeys(getattr(r, key) for r in runs))
+    label = ENGINE_LABELS if key == "engine" else {n: n for n in names}
+    groups = cells(runs, key)
     rows = []
     for level in sorted({r.level for r in runs}):
         checks = judge.check_names(level, lang)
@@ -125,7 +134,7 @@ def stages_table(runs, lang, judge):
                        f"{word('won', lang)} ({k}/{total})" if n > len(checks) else
                        f"{n}. {checks[n - 1]} ({k}/{total})")
         rows.append(row)
-    return [word("stages_caption", lang), ""] + markdown([word("level", lang)] + [ENGINE_LABELS[e] for e in names], rows)
+    return [word("stages_caption", lang), ""] + markdown([word("level", lang)] + [label[e] for e in names], rows)
 
 
 def change_table(runs, lang, before="ladder_3seeds_60s.csv"):
@@ -176,4 +185,43 @@ def gui_speed_table(path, lang, data=DATA):
         if g:
             rows.append((level, f"{g:.0f}", f"{f:.0f}" if f else "-", f"{f / g:.0f}" if f else "-"))
     head = [word("level", lang)] + [word(f"gui.{k}", lang) for k in ("gui", "libfuzzer", "factor")]
+    return markdown(head, rows)
+
+
+def gui_feedback_table(runs, lang):
+    """The GUI fuzzer's kinds of feedback: runs_table with the trials won within the target's
+    submissions beside the trials won at all."""
+    lines = runs_table(runs, lang, "technique")
+    head, rule, *rows = lines[2:]
+    groups = list(cells(runs, "technique").values())
+    within = word("gui.within", lang).format(n=GUI_TARGET_SUBMISSIONS)
+    cols = head.split(" | ")
+    out = [" | ".join(cols[:3] + [within] + cols[3:]), rule + "---|"]
+    for row, group in zip(rows, groups):
+        k = sum(r.beaten and r.executions <= GUI_TARGET_SUBMISSIONS for r in group)
+        cells_ = row.split(" | ")
+        out.append(" | ".join(cells_[:3] + [f"{k}/{len(group)}"] + cells_[3:]))
+    return lines[:2] + out
+
+
+def gui_feedback_speed(runs, lang):
+    """Submissions a second of each kind of feedback over the same measurement's runs of a
+    level (submissions over seconds), and against the answers alone."""
+    names = list(dict.fromkeys(r.technique for r in runs))
+    levels = sorted({r.level for r in runs})
+
+    def rate(group):
+        seconds = sum(r.seconds for r in group)
+        return sum(r.executions for r in group) / seconds if seconds else None
+
+    rows = []
+    for level in levels + [None]:
+        here = [r for r in runs if level is None or r.level == level]
+        rates = {n: rate([r for r in here if r.technique == n]) for n in names}
+        base = rates.get("answers")
+        rows.append([level if level is not None else word("gui.all", lang)]
+                    + [number(rates[n]) for n in names]
+                    + [f"{rates[n] / base:.2f}" if base and rates[n] else "-" for n in names if n != "answers"])
+    head = ([word("level", lang)] + [word("gui.rate", lang).format(n) for n in names]
+            + [word("gui.ratio", lang).format(n) for n in names if n != "answers"])
     return markdown(head, rows)

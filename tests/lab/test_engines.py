@@ -1,5 +1,6 @@
 """Each engine's reader on short recorded logs: libFuzzer's output, AFL++'s fuzzer_stats and
-queue names, zzuf's log with the judge's checks as data, the GUI fuzzer's JSON line."""
+queue names, zzuf's log with the judge's checks as data, the GUI fuzzer's JSON line (with its
+stage reach and, against the coverage build, its counters; the target it is tabled against)."""
 import json
 import shutil
 import tempfile
@@ -8,6 +9,7 @@ from pathlib import Path
 
 from labtest import HERE, Run, log
 
+from fuzzlab import tables
 from fuzzlab.engines import afl, gui, libfuzzer, zzuf
 from fuzzlab.stages import reach, stage_log_points
 
@@ -87,6 +89,21 @@ class Gui(unittest.TestCase):
             gui.read_said(r, said, Path(folder))
             self.assertEqual((r.beaten, r.executions, r.seconds, r.note), (True, 41, 3.5, "7 distinct answers"))
             self.assertEqual(json.loads((Path(folder) / "winner.json").read_text()), said["winner"])
+
+    def test_a_cmp_run_its_stage_reach_and_the_target(self):
+        self.assertEqual([gui.feedback_of(t) for t in ("plain", "repair", "cmp", "coverage+repair")],
+                         ["answers", "answers", "cmp", "coverage"])
+        said = json.loads(log("guifuzz-level4-cmp.log"))
+        with tempfile.TemporaryDirectory() as folder:
+            (Path(folder) / "level4.bin").write_bytes(b"")
+            r = Run(4, "gui", "cmp", bound=30)
+            gui.read_said(r, said, Path(folder))
+        # Each of the 7 checks falls at the first point that passed at least that many.
+        self.assertEqual(r.stages, "1/0.02 16/0.11 16/0.11 16/0.11 16/0.11 16/0.11 207/1.38")
+        self.assertEqual((r.beaten, r.executions), (True, 207))
+        self.assertIn("5 of 197 operand inputs kept", r.note)
+        late = Run(4, "gui", "cmp", bound=30, beaten=True, executions=tables.GUI_TARGET_SUBMISSIONS + 1)
+        self.assertIn("| 4 | cmp | 2/2 | 1/2 |", tables.gui_feedback_table([r, late], "en")[-1])
 
 
 if __name__ == "__main__":
