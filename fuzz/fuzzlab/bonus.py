@@ -22,9 +22,8 @@ from .tables import markdown, named, number
 
 REGRESSIONS = FUZZ / "bonus" / "regressions"
 CSV = DATA / "bonus.csv"
-# The bonus table's engines: the lab's engine and technique each runs (the repair with value
-# profile, as the ladder's quickest on the levels with a repair).
-BONUS_ENGINES = {"libfuzzer": ("libfuzzer", "plain"), "libfuzzer-repair": ("libfuzzer", "repair+value-profile"),
+# The bonus table's engines: the lab's engine and technique each runs.
+BONUS_ENGINES = {"libfuzzer": ("libfuzzer", "plain"), "libfuzzer-repair": ("libfuzzer", "repair"),
                  "afl": ("afl", "plain")}
 ENGINE_NAMES = tuple(BONUS_ENGINES)
 # The report that each level's planted bug gives: what the regression corpus must reproduce.
