@@ -9,6 +9,7 @@ from .tables import named, word
 
 PICTURE_WORDS = {
     "level": ("第 {} 关", "Level {}"), "x": ("执行次数（对数刻度）", "Executions (log scale)"),
+    "x-gui": ("提交次数（对数刻度）", "Submissions (log scale)"),
     "y": ("已赢的试验比例", "Share of trials won"),
     "overview": ("阶梯：每格赢的试验次数", "The ladder: trials won per cell"),
     "engines": ("引擎", "Engine"), "levels": ("关卡", "Level"),
@@ -56,7 +57,16 @@ def legend_below(ax):
     ax.legend(loc="upper center", bbox_to_anchor=(0.5, -0.2), ncol=1, fontsize=8, frameon=False)
 
 
-def curves(runs, lang, path, key="engine", most=2e8):
+def label_panel(ax, level, lang, x="x"):
+    """A level's panel: log-scale counts across, its title, grid and legend."""
+    ax.set_xscale("log")
+    ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
+    ax.set_xlabel(PICTURE_WORDS[x][lang == "en"])
+    ax.grid(alpha=0.3)
+    legend_below(ax)
+
+
+def curves(runs, lang, path, key="engine", most=2e8, x="x"):
     """Per level, the share of a cell's trials that have won by each number of executions (up
     to MOST); a dot where the cell's longest trial ended."""
     plt = pyplot(lang)
@@ -75,14 +85,10 @@ def curves(runs, lang, path, key="engine", most=2e8):
             ax.step(xs, ys, where="post", color=colour, lw=width, solid_capstyle="butt",
                     label=f"{named(name, key)} ({len(wins)}/{len(group)})")
             ax.plot(xs[-1:], ys[-1:], "o", color=colour, ms=5, mec="black", mew=0.5, zorder=5)
-        ax.set_xscale("log")
         ax.set_xlim(1, most)
         ax.set_ylim(-0.03, 1.03)
-        ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
-        ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
         ax.set_ylabel(PICTURE_WORDS["y"][lang == "en"])
-        ax.grid(alpha=0.3)
-        legend_below(ax)
+        label_panel(ax, level, lang, x)
     fig.suptitle(PICTURE_WORDS["end"][lang == "en"], fontsize=10)
     fig.tight_layout()
     save(fig, path)
@@ -114,16 +120,12 @@ def stage_curves(runs, lang, path, judge):
                   for t in xs]
             ax.step(xs, ys, where="post", color=colour, lw=width, solid_capstyle="butt",
                     label=ENGINE_LABELS[e])
-        ax.set_xscale("log")
         ax.set_xlim(1, 2e8)
         ax.set_ylim(0.7, len(names) + 1.3)
         ax.set_yticks(range(1, len(names) + 2),
                       [wrapped(f"{n}. {name}", 16 if lang == "zh" else 30) for n, name in enumerate(names, 1)]
                       + [word("won", lang)], fontsize=7)
-        ax.set_title(PICTURE_WORDS["level"][lang == "en"].format(level))
-        ax.set_xlabel(PICTURE_WORDS["x"][lang == "en"])
-        ax.grid(alpha=0.3)
-        legend_below(ax)
+        label_panel(ax, level, lang)
     fig.suptitle(PICTURE_WORDS["stage"][lang == "en"], fontsize=11)
     fig.tight_layout()
     save(fig, path)
@@ -157,5 +159,5 @@ PICTURES = (  # (name: docs/lab/NAME.LANG.png, data file, its runs, drawing (run
     ("techniques-curves", "techniques.csv", technique_runs,
      lambda runs, lang, path, judge: curves(runs, lang, path, "technique")),
     ("gui-feedback-curves", "gui_feedback.csv", read_runs,
-     lambda runs, lang, path, judge: curves(runs, lang, path, "technique", 1e5)),
+     lambda runs, lang, path, judge: curves(runs, lang, path, "technique", 1e5, "x-gui")),
 )
