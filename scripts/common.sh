@@ -29,7 +29,7 @@ ensure_packages() {
 }
 
 game_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-wqy-microhei locales)
-test_packages=(g++ libgtest-dev googletest xvfb clang-format clang-tidy cppcheck git
+test_packages=(g++ libgtest-dev googletest xvfb clang-format clang-tidy cppcheck python3-pyflakes git
   clang libclang-rt-14-dev)
 # package.sh: the archive is written by Python and its time taken from git.
 release_packages=(python3 git)

@@ -13,6 +13,10 @@ echo "== cppcheck (game sources and the judge)"
 cppcheck --quiet --std=c++20 --enable=warning,style,performance,portability --inline-suppr \
   --suppress=missingIncludeSystem --error-exitcode=1 -I levels -I resources app levels tools
 
+echo "== pyflakes (the fuzz lab, its tests and examples)"
+mapfile -t python < <(git ls-files '*.py' 2>/dev/null || find fuzz tests docs bench scripts -name '*.py')
+/usr/bin/python3 -m pyflakes "${python[@]}"
+
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 

@@ -6,9 +6,11 @@ import time
 import unittest
 from pathlib import Path
 
-from labtest import REPO  # noqa: F401  (puts the lab on the path)
+import labtest  # puts the lab on the path
 
 from fuzzlab import procs
+
+del labtest
 
 
 def gone(pid):
