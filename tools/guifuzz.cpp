@@ -868,21 +868,25 @@ std::vector<Input> seedsOf(int level, HWND dialog, const Game& game, const Optio
   return seeds;
 }
 
+// Level 2's form as the judge reads it holds exam::Form's members in their order, four bytes
+// each; the dialog shows them as height, weight, clothes, shoes: each member's field there.
+constexpr std::size_t kFieldOfMember[] = {2, 3, 1, 0};
+static_assert(sizeof(exam::Form) == 4 * std::size(kFieldOfMember));
+
+bool isForm(int level) { return inputverdict::inputOf(level) == inputverdict::Input::Form; }
+
 // An input in the lab's format for winners (fuzz/winners, as the console judge reads it): a
 // file's bytes; the name or message in the system's code page; level 2's form as the judge
 // reads it, typed into the fields in their order on the dialog.
 Input fromLabFormat(int level, const std::string& bytes) {
   if (isFileLevel(level)) return {{}, bytes};
-  if (level != 2) return {{decode(bytes.substr(0, bytes.find('\0')), CP_ACP)}, {}};
+  if (!isForm(level)) return {{decode(bytes.substr(0, bytes.find('\0')), CP_ACP)}, {}};
   std::uint8_t raw[sizeof(exam::Form)] = {};
   std::copy_n(bytes.begin(), std::min(bytes.size(), sizeof raw), raw);
-  const exam::Form form = inputverdict::detail::formOf(raw);
-  const auto number = [](std::int32_t value) {
-    return std::to_wstring(static_cast<std::uint32_t>(value));
-  };
-  return {{number(form.height), number(form.weight), number(form.clothesWeight),
-           number(form.shoeThickness)},
-          {}};
+  std::vector<std::wstring> fields(std::size(kFieldOfMember));
+  for (std::size_t i = 0; i < std::size(kFieldOfMember); ++i)
+    fields[kFieldOfMember[i]] = std::to_wstring(byteorder::littleEndian32(raw + 4 * i));
+  return {fields, {}};
 }
 
 // A field's number as the dialog reads it (GetDlgItemInt, unsigned, as strtoul reads it): the
@@ -914,18 +918,11 @@ Number numberIn(const std::wstring& text) {
 // page, level 2's four numbers read as the dialog reads its fields.
 std::string toLabFormat(int level, const Input& input) {
   if (isFileLevel(level)) return input.bytes;
-  if (level != 2) return encode(input.fields[0], CP_ACP);
-  const exam::Form form = {
-      .clothesWeight = exam::asSigned(numberIn(input.fields[2]).value),
-      .shoeThickness = exam::asSigned(numberIn(input.fields[3]).value),
-      .weight = exam::asSigned(numberIn(input.fields[1]).value),
-      .height = exam::asSigned(numberIn(input.fields[0]).value),
-  };
-  std::string bytes(sizeof form, '\0');
-  const std::int32_t values[] = {form.clothesWeight, form.shoeThickness, form.weight, form.height};
-  for (std::size_t i = 0; i < 4; ++i) {
+  if (!isForm(level)) return encode(input.fields[0], CP_ACP);
+  std::string bytes(sizeof(exam::Form), '\0');
+  for (std::size_t i = 0; i < std::size(kFieldOfMember); ++i) {
     byteorder::putLittleEndian32(reinterpret_cast<std::uint8_t*>(bytes.data() + 4 * i),
-                                 static_cast<std::uint32_t>(values[i]));
+                                 numberIn(input.fields[kFieldOfMember[i]]).value);
   }
   return bytes;
 }
@@ -1037,7 +1034,7 @@ class Operands {
       const std::wstring& field = input.fields[f];
       const std::size_t length = encode(field, CP_ACP).size();
       // Level 2's fields are numbers only; the others' text is read up to a buffer's size.
-      const bool text = inputverdict::inputOf(level_) != inputverdict::Input::Form;
+      const bool text = !isForm(level_);
       if (text && x <= length && y > x && y - x + length <= inputverdict::bytesRead(level_)) {
         // Its length, or a count that grows with it: that much longer.
         for (const std::uint64_t t : {y, y + 1}) {
