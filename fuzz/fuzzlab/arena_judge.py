@@ -23,15 +23,6 @@ def digest(data):
     return hashlib.sha256(data).hexdigest()
 
 
-def checks_of(judge):
-    """Each level's number of checks, from the judge's --levels table: a --stages answer of
-    all of them is a pass."""
-    rows = subprocess.run([str(judge), "--levels"], capture_output=True, text=True, check=True,
-                          stdin=subprocess.DEVNULL).stdout.splitlines()
-    head = rows[0].split("\t")
-    return {int(r.split("\t")[0]): int(r.split("\t")[head.index("checks")]) for r in rows[1:]}
-
-
 class Call:
     """What one call asked for, read as the real judge reads its arguments."""
 
@@ -91,9 +82,10 @@ class CountingJudge:
     """Serves one run's counting judge on a socket at SOCKET_PATH until close()."""
 
     def __init__(self, judge, level, socket_path):
-        self.judge, self.level = judge, level
+        """JUDGE: the real judge (a Judge); a --stages answer of all its level's checks is a pass."""
+        self.judge, self.level = judge.path, level
         self.runs, self.passes, self.lock = 0, {}, threading.Lock()
-        self.checks = checks_of(judge)[level]
+        self.checks = judge.levels()[level].checks
         self.start = time.monotonic()
         self.server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.server.bind(str(socket_path))
@@ -293,12 +285,3 @@ def read_winner(path):
         return b"".join(chunks), None
     finally:
         os.close(fd)
-
-
-def judge_bytes(judge, level, data):
-    """The real judge's exit status on DATA, with a time bound."""
-    try:
-        return subprocess.run([str(judge), str(level), "-"], input=data, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=WINNER_SECONDS).returncode
-    except subprocess.TimeoutExpired:
-        return None

@@ -15,6 +15,8 @@ import threading
 import time
 from pathlib import Path
 
+from .procs import kill_group
+
 SOURCES = Path(__file__).resolve().parent.parent / "arena"
 INSIDE = Path("/run/tumblewick")  # the tools' folder, as the sandbox sees it
 LOG_KEEP = 64 << 10  # bytes of the log's head, and again of its tail
@@ -211,12 +213,5 @@ def signal_to(pid, sig):
     try:
         if pid:
             os.kill(pid, sig)
-    except (ProcessLookupError, PermissionError):
-        pass
-
-
-def kill_group(pid):
-    try:
-        os.killpg(pid, signal.SIGKILL)
     except (ProcessLookupError, PermissionError):
         pass

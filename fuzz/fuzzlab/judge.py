@@ -71,11 +71,11 @@ class Judge:
         self._checks = {}
         self._keys = {}
 
-    def _run(self, args, lang="en", data=None):
+    def _run(self, args, lang="en", data=None, timeout=None):
         try:
             return subprocess.run([str(self.path), *map(str, args)], capture_output=True, input=data,
                                   stdin=None if data is not None else subprocess.DEVNULL,
-                                  env=dict(os.environ, LC_ALL=locale(lang)))
+                                  env=dict(os.environ, LC_ALL=locale(lang)), timeout=timeout)
         except OSError as err:
             raise LabError(f"cannot run the judge {self.path}: {err.strerror}") from err
 
@@ -117,6 +117,13 @@ class Judge:
 
     def passes(self, level, path):
         return self._run([level, path]).returncode == 0
+
+    def passes_bytes(self, level, data, seconds):
+        """Whether DATA passes, judged from standard input within SECONDS (None: it took longer)."""
+        try:
+            return self._run([level, "-"], data=data, timeout=seconds).returncode == 0
+        except subprocess.TimeoutExpired:
+            return None
 
     def shown(self, level, path, lang="en"):
         """What the judge shows for the input, line by line, each after its channel."""

@@ -85,7 +85,7 @@ def run_arena(job):
         with _live_lock:
             _live.pop(p.pid, None)
 
-    judge = arena_judge.CountingJudge(real, r.level, tools / "judge.sock")
+    judge = arena_judge.CountingJudge(job.judge, r.level, tools / "judge.sock")
     try:
         out = contain.run(job.command, bound=r.bound, log=r.log, cwd=job.dir, tools=tools, env=env,
                           hide=hide, show=show, mask=(real,), watch=(REPO,), core=job.core,
@@ -109,7 +109,7 @@ def run_arena(job):
     elif data is None:
         r.verdict = "nothing" if why == "no winner" and out.exit != 0 else "false-claim"
         r.note = "" if r.verdict == "nothing" else "exited 0 without a winner" if why == "no winner" else why
-    elif arena_judge.judge_bytes(real, r.level, data) != 0:
+    elif not job.judge.passes_bytes(r.level, data, arena_judge.WINNER_SECONDS):
         r.verdict = "false-claim"
     else:
         r.verdict = "beaten" if first is not None else "unjudged"
