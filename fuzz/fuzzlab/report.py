@@ -75,31 +75,31 @@ EXAMPLES = {"zh": "$ export LANG=zh_CN.UTF-8      # 中文；其他语言环境�
 EXAMPLE_RUNS = ((6, "resources/02.ZIP", True), (2, "fuzz/corpus/level2/form.bin", False))
 
 
-def probe(spec, folder):
-    if not spec.startswith("bytes:"):
-        return REPO / spec
-    _, hexes, size = spec.split(":")
+def probe(given, folder):
+    if not given.startswith("bytes:"):
+        return REPO / given
+    _, hexes, size = given.split(":")
     data = bytes.fromhex(hexes)
-    path = Path(folder) / spec.replace(":", "-")
+    path = Path(folder) / given.replace(":", "-")
     path.write_bytes(data + bytes(int(size) - len(data)))
     return path
 
 
-def said(judge, level, key, spec, lang, folder):
-    path = probe(spec, folder)
+def said(judge, level, key, given, lang, folder):
+    path = probe(given, folder)
     failed = [r["key"] for r in judge.explain(level, path) if r["state"] == "failed"] or ["pass"]
     if failed != [key]:
-        raise LabError(f"a guide quotes level {level}'s {key} for {spec}, which the judge finds {failed[0]}")
+        raise LabError(f"a guide quotes level {level}'s {key} for {given}, which the judge finds {failed[0]}")
     return judge.shown(level, path, lang)[-1].partition(": ")[2]
 
 
 def example(judge, lang):
     lines = ["```"] + ([EXAMPLES[lang]] if EXAMPLES[lang] else [])
-    for level, spec, status in EXAMPLE_RUNS:
-        lines.append(f"$ build/judge/tumblewick-judge {level} {spec}" + ("; echo $?" if status else ""))
-        lines += judge.shown(level, REPO / spec, lang)
+    for level, given, status in EXAMPLE_RUNS:
+        lines.append(f"$ build/judge/tumblewick-judge {level} {given}" + ("; echo $?" if status else ""))
+        lines += judge.shown(level, REPO / given, lang)
         if status:
-            lines.append(str(0 if judge.passes(level, REPO / spec) else 1))
+            lines.append(str(0 if judge.passes(level, REPO / given) else 1))
     return lines + ["```"]
 
 
